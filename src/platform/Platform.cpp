@@ -1,0 +1,106 @@
+#include "platform/Platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <stdexcept>
+
+#ifdef Q_OS_WIN
+#include <shellapi.h>
+#include <windows.h>
+#else
+#include <ctime>
+#endif
+
+namespace platform {
+
+namespace {
+std::optional<QByteArray> &browserOverride()
+{
+    static std::optional<QByteArray> value;
+    return value;
+}
+} // namespace
+
+void SetBrowserCommandOverride(const QByteArray &commandLine)
+{
+    browserOverride() = commandLine;
+}
+void ClearBrowserCommandOverride()
+{
+    browserOverride().reset();
+}
+
+std::optional<QByteArray> DefaultBrowserCommand()
+{
+    if (browserOverride())
+        return browserOverride();
+#ifdef Q_OS_WIN
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "\\http\\shell\\open\\command", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    QByteArray value;
+    if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        size > 0) {
+        if (type != REG_SZ && type != REG_EXPAND_SZ) {
+            RegCloseKey(key);
+            throw std::runtime_error("Invalid data type for the default browser command");
+        }
+        value.resize(size);
+        if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE *>(value.data()),
+                             &size) != ERROR_SUCCESS)
+            value.clear();
+        value.truncate(qstrnlen(value.constData(), value.size()));
+    }
+    RegCloseKey(key);
+    if (value.isEmpty())
+        return std::nullopt;
+    return value;
+#else
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return std::nullopt;
+    return QByteArray("\"") + QFile::encodeName(opener) + "\" \"%1\"";
+#endif
+}
+
+bool ShellOpen(const QByteArray &program, const QByteArray &parameters)
+{
+#ifdef Q_OS_WIN
+    const auto rc = reinterpret_cast<INT_PTR>(ShellExecuteA(
+        nullptr, "open", program.constData(), parameters.constData(), nullptr, SW_SHOW));
+    return rc > 32;
+#else
+    return QProcess::startDetached(QFile::decodeName(program),
+                                   {QString::fromLocal8Bit(parameters)});
+#endif
+}
+
+quint64 HighResolutionCounter()
+{
+#ifdef Q_OS_WIN
+    LARGE_INTEGER counter;
+    if (QueryPerformanceCounter(&counter))
+        return static_cast<quint64>(counter.QuadPart);
+    return static_cast<quint64>(GetTickCount());
+#else
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<quint64>(ts.tv_sec) * 1000000000ull + static_cast<quint64>(ts.tv_nsec);
+#endif
+}
+
+QString ExecutableFolder()
+{
+    QString dir = QCoreApplication::applicationDirPath();
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+} // namespace platform

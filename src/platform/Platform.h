@@ -1,0 +1,33 @@
+#pragma once
+// The few calls that differ between operating systems. Everything above this
+// folder stays portable.
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace platform {
+
+// Command line registered for opening web addresses. On Windows this is the
+// default value of HKEY_CLASSES_ROOT\http\shell\open\command; elsewhere the
+// desktop opener found on the PATH, written the same way ("path" "%1") so
+// that callers parse one format. nullopt when there is none.
+std::optional<QByteArray> DefaultBrowserCommand();
+
+// Tests point the browser command at a script of their own.
+void SetBrowserCommandOverride(const QByteArray &commandLine);
+void ClearBrowserCommandOverride();
+
+// Performs the shell's "open" verb on a program with one parameter string.
+// Windows: ShellExecuteA. Elsewhere the program is started detached with the
+// parameter string as its single argument, never through a shell.
+bool ShellOpen(const QByteArray &program, const QByteArray &parameters);
+
+// Monotonic high-resolution counter (QueryPerformanceCounter on Windows,
+// falling back to the millisecond tick count; a nanosecond clock elsewhere).
+quint64 HighResolutionCounter();
+
+// Folder of the running program file, with a trailing separator.
+QString ExecutableFolder();
+
+} // namespace platform
