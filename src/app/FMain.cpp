@@ -1,0 +1,527 @@
+#include "app/FMain.h"
+
+#include "base/CommandContext.h"
+#include "base/FMessageBox.h"
+#include "base/FModal.h"
+#include "base/HttpClient.h"
+#include "keywords/FAddKeywords.h"
+#include "keywords/FMainKeyword.h"
+#include "keywords/KeywordFile.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton *barButton(const QString &text, const char *name)
+{
+    auto *b = new QPushButton(text);
+    b->setObjectName(QLatin1String(name));
+    b->setFixedHeight(20);
+    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(text) + 24);
+    b->setFocusPolicy(Qt::TabFocus);
+    return b;
+}
+
+QToolButton *iconButton(QStyle::StandardPixmap icon, const QString &hint, const char *name)
+{
+    auto *b = new QToolButton;
+    b->setObjectName(QLatin1String(name));
+    b->setIcon(QApplication::style()->standardIcon(icon));
+    b->setIconSize(QSize(22, 22));
+    b->setFixedSize(41, 34);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    return b;
+}
+
+QFrame *panel(const char *name, int height)
+{
+    auto *f = new QFrame;
+    f->setObjectName(QLatin1String(name));
+    if (height > 0)
+        f->setFixedHeight(height);
+    return f;
+}
+
+QLabel *linkLabel(const char *name)
+{
+    auto *l = new QLabel;
+    l->setObjectName(QLatin1String(name));
+    l->setTextFormat(Qt::RichText);
+    l->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    l->setCursor(Qt::PointingHandCursor);
+    // A link label opens its own address when clicked.
+    QObject::connect(l, &QLabel::linkActivated, l,
+                     [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); });
+    return l;
+}
+
+void setLink(QLabel *label, const QByteArray &caption, const QByteArray &url)
+{
+    label->setText(caption.isEmpty() ? QString()
+                                     : QStringLiteral("<a href=\"%1\">%2</a>")
+                                           .arg(QString::fromLocal8Bit(url).toHtmlEscaped(),
+                                                QString::fromLocal8Bit(caption).toHtmlEscaped()));
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWidget *parent)
+    : QMainWindow(parent), m_endpoints(endpoints), m_programFolder(programFolder)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Tarnwick"));
+    m_realMessageBox = std::make_unique<TGuiMessageBox>(this);
+    msgMain = m_realMessageBox.get();
+    m_items = new TKeywordList(this);
+    IdHTTP1 = new THttpClient(RunState, m_programFolder, this);
+    connect(IdHTTP1, &THttpClient::statusText, this, &TfrmMain::SetMainStatus);
+    connect(IdHTTP1, &THttpClient::workBegin, this, &TfrmMain::IdHTTP1WorkBegin);
+    connect(IdHTTP1, &THttpClient::work, this, &TfrmMain::IdHTTP1Work);
+    connect(IdHTTP1, &THttpClient::workEnd, this, &TfrmMain::IdHTTP1WorkEnd);
+
+    pgcPrinc = new QStackedWidget;
+    pgcPrinc->setObjectName(QStringLiteral("pgcPrinc"));
+    BuildWelcomePage();
+    BuildMainPage();
+    setCentralWidget(pgcPrinc);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+
+    // The client area is 914 x 597 at design.
+    resize(914, 597);
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::SetMessageBox(IMessageBox *box)
+{
+    msgMain = box ? box : m_realMessageBox.get();
+}
+
+void TfrmMain::BuildWelcomePage()
+{
+    stsWelcome = new QWidget;
+    stsWelcome->setObjectName(QStringLiteral("stsWelcome"));
+    auto *layout = new QVBoxLayout(stsWelcome);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    prfWelcome = new QTextBrowser;
+    prfWelcome->setObjectName(QStringLiteral("prfWelcome"));
+    prfWelcome->setReadOnly(true);
+    prfWelcome->setOpenExternalLinks(true);
+    layout->addWidget(prfWelcome, 1);
+    QFrame *bottom = panel("panWelcomeBottom", 39);
+    auto *bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(8, 0, 8, 0);
+    btnThanks = new QPushButton(QStringLiteral("Thanks, just show me the main application"));
+    btnThanks->setObjectName(QStringLiteral("btnThanks"));
+    btnThanks->setFixedWidth(265);
+    btnThanks->setDefault(true);
+    bottomLayout->addStretch();
+    bottomLayout->addWidget(btnThanks);
+    bottomLayout->addStretch();
+    layout->addWidget(bottom);
+    connect(btnThanks, &QPushButton::clicked, this, &TfrmMain::btnThanksClick);
+    pgcPrinc->addWidget(stsWelcome);
+}
+
+void TfrmMain::BuildMainPage()
+{
+    stsMain = new QWidget;
+    stsMain->setObjectName(QStringLiteral("stsMain"));
+    auto *layout = new QVBoxLayout(stsMain);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Button bar
+    QFrame *bar = panel("panButtons", 43);
+    auto *barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(6, 0, 4, 0);
+    barLayout->setSpacing(4);
+    btnMainKeyword = barButton(QStringLiteral("Main Keyword"), "btnMainKeyword");
+    btnGatherKeyword = barButton(QStringLiteral("Gather Keywords"), "btnGatherKeyword");
+    btnAddKeyword = barButton(QStringLiteral("Add Keywords"), "btnAddKeyword");
+    btnGatherData = barButton(QStringLiteral("Gather Data"), "btnGatherData");
+    btnSaveResults = barButton(QStringLiteral("Save Results"), "btnSaveResults");
+    btnMakeMoney = barButton(QStringLiteral("Make Money"), "btnMakeMoney");
+    btnAbout = barButton(QStringLiteral("About"), "btnAbout");
+    for (QPushButton *b : {btnMainKeyword, btnGatherKeyword, btnAddKeyword, btnGatherData,
+                           btnSaveResults, btnMakeMoney, btnAbout})
+        barLayout->addWidget(b);
+    barLayout->addStretch();
+    btnNews = iconButton(QStyle::SP_MessageBoxInformation, QStringLiteral("Check News"), "btnNews");
+    btnUpdate = iconButton(QStyle::SP_BrowserReload, QStringLiteral("Check Updates"), "btnUpdate");
+    btnHelp = iconButton(QStyle::SP_DialogHelpButton, QStringLiteral("Help"), "btnHelp");
+    barLayout->addWidget(btnNews);
+    barLayout->addWidget(btnUpdate);
+    barLayout->addWidget(btnHelp);
+    layout->addWidget(bar);
+
+    // Banner strip: the two pictures lie on top of each other, placed by hand.
+    panBanner = panel("panBanner", 65);
+    imgBanner = new QLabel(panBanner);
+    imgBanner->setObjectName(QStringLiteral("imgBanner"));
+    imgBanner->setGeometry(0, 0, 0, 0);
+    gifBanner = new QLabel(panBanner);
+    gifBanner->setObjectName(QStringLiteral("gifBanner"));
+    gifBanner->hide();
+    layout->addWidget(panBanner);
+
+    // Keyword list
+    lvwItems = new QTableView;
+    lvwItems->setObjectName(QStringLiteral("lvwItems"));
+    lvwItems->setModel(m_items);
+    lvwItems->setShowGrid(true);
+    lvwItems->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvwItems->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvwItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvwItems->setWordWrap(false);
+    lvwItems->setCornerButtonEnabled(false);
+    lvwItems->verticalHeader()->hide();
+    lvwItems->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvwItems->verticalHeader()->setDefaultSectionSize(20);
+    QHeaderView *header = lvwItems->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setHighlightSections(false);
+    header->setSectionsClickable(true);
+    header->setStretchLastSection(false);
+    for (int c = 0; c < KeywordRow::ColumnCount; ++c)
+        lvwItems->setColumnWidth(c, TKeywordList::ColumnWidths[c]);
+    connect(header, &QHeaderView::sectionClicked, this, &TfrmMain::lvwItemsColumnClick);
+    layout->addWidget(lvwItems, 1);
+
+    QFrame *listButtons = panel("panListButtons", 35);
+    auto *listLayout = new QHBoxLayout(listButtons);
+    listLayout->setContentsMargins(6, 0, 6, 0);
+    listLayout->setSpacing(6);
+    bsSkinButton1 = barButton(QStringLiteral("Select All"), "bsSkinButton1");
+    bsSkinButton2 = barButton(QStringLiteral("Clear Selection"), "bsSkinButton2");
+    bsSkinButton3 = barButton(QStringLiteral("Delete Selected"), "bsSkinButton3");
+    bsSkinButton4 = barButton(QStringLiteral("Delete All"), "bsSkinButton4");
+    for (QPushButton *b : {bsSkinButton1, bsSkinButton2, bsSkinButton3, bsSkinButton4}) {
+        b->setCursor(Qt::PointingHandCursor);
+        b->setMinimumWidth(105);
+        listLayout->addWidget(b);
+    }
+    listLayout->addStretch();
+    layout->addWidget(listButtons);
+
+    // Links
+    panLinks = panel("panLinks", 33);
+    auto *linksLayout = new QHBoxLayout(panLinks);
+    linksLayout->setContentsMargins(10, 0, 10, 0);
+    lblLink1URL = linkLabel("lblLink1URL");
+    lblLink2URL = linkLabel("lblLink2URL");
+    lblLink2URL->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setLink(lblLink1URL, "Google", "http://www.google.com/");
+    setLink(lblLink2URL, "Google", "http://www.google.com/");
+    linksLayout->addWidget(lblLink1URL);
+    linksLayout->addStretch();
+    linksLayout->addWidget(lblLink2URL);
+    layout->addWidget(panLinks);
+
+    layout->addWidget(BuildStatusBar());
+
+    connect(btnMainKeyword, &QPushButton::clicked, this, &TfrmMain::btnMainKeywordClick);
+    connect(btnGatherKeyword, &QPushButton::clicked, this, &TfrmMain::btnGatherKeywordClick);
+    connect(btnAddKeyword, &QPushButton::clicked, this, &TfrmMain::btnAddKeywordClick);
+    connect(btnGatherData, &QPushButton::clicked, this, &TfrmMain::btnGatherDataClick);
+    connect(btnSaveResults, &QPushButton::clicked, this, &TfrmMain::btnSaveResultsClick);
+    connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
+    connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
+    connect(btnNews, &QToolButton::clicked, this, &TfrmMain::btnNewsClick);
+    connect(btnUpdate, &QToolButton::clicked, this, &TfrmMain::btnUpdateClick);
+    connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
+    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
+    connect(bsSkinButton2, &QPushButton::clicked, this, &TfrmMain::bsSkinButton2Click);
+    connect(bsSkinButton3, &QPushButton::clicked, this, &TfrmMain::bsSkinButton3Click);
+    connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
+
+    pgcPrinc->addWidget(stsMain);
+}
+
+QWidget *TfrmMain::BuildStatusBar()
+{
+    QFrame *bar = panel("panStatus", 17);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    auto statusPanel = [](const char *name, int width) {
+        auto *l = new QLabel;
+        l->setObjectName(QLatin1String(name));
+        l->setProperty("statusPanel", true);
+        if (width > 0)
+            l->setFixedWidth(width);
+        else
+            l->setMinimumWidth(0);
+        l->setSizePolicy(width > 0 ? QSizePolicy::Fixed : QSizePolicy::Ignored,
+                         QSizePolicy::Preferred);
+        return l;
+    };
+    MainStatusPanel = statusPanel("MainStatusPanel", 0);
+    bsSkinStatusPanel1 = statusPanel("bsSkinStatusPanel1", 160);
+    SecondStatusPanel = statusPanel("SecondStatusPanel", 82);
+    SecondStatusPanel->setText(QStringLiteral("0 item listed"));
+    MainGauge = new QProgressBar;
+    MainGauge->setObjectName(QStringLiteral("MainGauge"));
+    MainGauge->setFixedWidth(130);
+    MainGauge->setRange(0, 100);
+    MainGauge->setValue(0);
+    MainGauge->setTextVisible(true);
+    MainGauge->setFormat(QStringLiteral("%p%"));
+    MainGauge->setAlignment(Qt::AlignCenter);
+    layout->addWidget(MainStatusPanel, 1);
+    layout->addWidget(bsSkinStatusPanel1);
+    layout->addWidget(SecondStatusPanel);
+    layout->addWidget(MainGauge);
+    return bar;
+}
+
+// ---- life cycle -----------------------------------------------------------
+
+void TfrmMain::FormCreate()
+{
+    gifBanner->setGeometry(imgBanner->geometry());
+    LoadSettings();
+    if (ProgramSettings.WelcomeHTML.isEmpty())
+        Timer1->start();
+    NewsList.clear();
+    SortColumn = -1;
+    SortAscending = true;
+}
+
+void TfrmMain::LoadSettings()
+{
+    // Without a settings file the window keeps its designed look.
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmMain::FormShow()
+{
+    if (!ProgramSettings.WelcomeHTML.isEmpty()) {
+        pgcPrinc->setCurrentWidget(stsWelcome);
+        prfWelcome->setHtml(QString::fromLocal8Bit(ProgramSettings.WelcomeHTML));
+    } else if (stsWelcome) {
+        pgcPrinc->removeWidget(stsWelcome);
+        stsWelcome->deleteLater();
+        stsWelcome = nullptr;
+        prfWelcome = nullptr;
+        btnThanks = nullptr;
+        pgcPrinc->setCurrentWidget(stsMain);
+    }
+    FormResize();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TfrmMain::FormResize()
+{
+    // Integer halves truncate toward zero, as C++ division does.
+    for (QLabel *picture : {imgBanner, gifBanner}) {
+        picture->move(panBanner->width() / 2 - picture->width() / 2,
+                      panBanner->height() / 2 - picture->height() / 2);
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    IdHTTP1->Disconnect();
+    StopRequested = true;
+    QCoreApplication::processEvents();
+    event->accept();
+}
+
+void TfrmMain::btnThanksClick()
+{
+    pgcPrinc->setCurrentWidget(stsMain);
+    if (!ProgramSettings.WelcomeHTML.isEmpty())
+        Timer1->start();
+}
+
+void TfrmMain::Timer1Timer()
+{
+    Timer1->stop();
+}
+
+// ---- status bar and progress ----------------------------------------------
+
+void TfrmMain::SetMainStatus(const QString &text)
+{
+    MainStatusPanel->setText(text);
+}
+
+void TfrmMain::SetRowCountText(const QString &text)
+{
+    SecondStatusPanel->setText(text);
+}
+
+void TfrmMain::IdHTTP1WorkBegin(qint64 total)
+{
+    // Without an announced length the gauge simply shows no progress.
+    MainGauge->setRange(0, total > 0 ? static_cast<int>(qMin<qint64>(total, INT_MAX)) : 100);
+    MainGauge->setValue(0);
+}
+
+void TfrmMain::IdHTTP1Work(qint64 count)
+{
+    if (count <= MainGauge->maximum())
+        MainGauge->setValue(static_cast<int>(count));
+}
+
+void TfrmMain::IdHTTP1WorkEnd()
+{
+    MainGauge->setValue(MainGauge->maximum());
+}
+
+// ---- keyword entry ----------------------------------------------------------
+
+void TfrmMain::btnMainKeywordClick()
+{
+    TfrmMainKeyword dialog(*msgMain, this);
+    if (RunModal(dialog) != QDialog::Accepted)
+        return;
+    MainKeyword = dialog.edtMainKeyword->text().toLocal8Bit();
+    bsSkinStatusPanel1->setText(QStringLiteral("Main Keyword: ") +
+                                QString::fromLocal8Bit(MainKeyword));
+    MainStatusPanel->clear();
+}
+
+void TfrmMain::btnAddKeywordClick()
+{
+    TfrmAddKeywords dialog(*msgMain, this);
+    if (RunModal(dialog) != QDialog::Accepted)
+        return;
+    if (!dialog.edtAddKeyword->text().isEmpty()) {
+        m_items->addRow(dialog.edtAddKeyword->text().toLocal8Bit());
+        SetRowCountText(ItemsListedText(m_items->count()));
+    } else {
+        AddKeywordsFromFile(dialog.edtList->text());
+    }
+}
+
+void TfrmMain::AddKeywordsFromFile(const QString &path)
+{
+    ::AddKeywordsFromFile(path, *m_items, *this);
+}
+
+// ---- list buttons -------------------------------------------------------------
+
+void TfrmMain::bsSkinButton1Click()
+{
+    m_items->setAllChecked(true);
+}
+
+void TfrmMain::bsSkinButton2Click()
+{
+    m_items->setAllChecked(false);
+}
+
+void TfrmMain::bsSkinButton3Click()
+{
+    if (msgMain->Confirm(
+            QStringLiteral("Are you sure do you want to delete the selected keywords?")))
+        m_items->deleteChecked();
+    SetRowCountText(ItemsListedText(m_items->count()));
+}
+
+void TfrmMain::bsSkinButton4Click()
+{
+    if (msgMain->Confirm(QStringLiteral("Are you sure do you want to delete all?")))
+        m_items->deleteAll();
+    SetRowCountText(ItemsListedText(m_items->count()));
+}
+
+void TfrmMain::lvwItemsColumnClick(int column)
+{
+    if (!m_headerClicks)
+        return;
+    if (column == SortColumn)
+        SortAscending = !SortAscending;
+    else
+        SortColumn = column;
+    m_items->sortByColumn(column, SortAscending);
+    lvwItems->horizontalHeader()->setSortIndicatorShown(true);
+    lvwItems->horizontalHeader()->setSortIndicator(column, SortAscending ? Qt::AscendingOrder
+                                                                         : Qt::DescendingOrder);
+}
+
+void TfrmMain::SetHeaderClicksEnabled(bool enabled)
+{
+    m_headerClicks = enabled;
+    lvwItems->horizontalHeader()->setSectionsClickable(enabled);
+}
+
+TCommandContext TfrmMain::Context()
+{
+    return TCommandContext{*m_items, *IdHTTP1, RunState, *msgMain, *this, *this, m_endpoints};
+}
+
+// ---- commands of later subsystems -------------------------------------------
+
+void TfrmMain::btnGatherKeywordClick() {}
+
+void TfrmMain::btnGatherDataClick() {}
+
+void TfrmMain::btnSaveResultsClick() {}
+
+void TfrmMain::btnMakeMoneyClick() {}
+
+void TfrmMain::btnAboutClick() {}
+
+void TfrmMain::btnNewsClick() {}
+
+void TfrmMain::btnUpdateClick() {}
+
+void TfrmMain::btnHelpClick() {}
+
+std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &)
+{
+    return std::nullopt;
+}
+
+std::optional<int> TfrmMain::AskSearchType()
+{
+    return std::nullopt;
+}
+
+QString TfrmMain::AskSaveFileName(const QString &)
+{
+    return {};
+}

@@ -1,0 +1,136 @@
+#pragma once
+// The main window: two pages (welcome, main), every button of the program,
+// the keyword list and the status bar. Each button's handler is a few lines
+// that hand over to its command.
+
+#include "base/Endpoints.h"
+#include "base/KeywordList.h"
+#include "base/MessageBox.h"
+#include "base/Prompts.h"
+#include "base/RunState.h"
+#include "base/StatusBar.h"
+#include "settings/ProgramSettings.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QTableView;
+class QTextBrowser;
+class QTimer;
+class QToolButton;
+class THttpClient;
+struct TCommandContext;
+
+class TfrmMain : public QMainWindow, public IStatusBar, public IUserPrompts
+{
+    Q_OBJECT
+public:
+    // programFolder holds the settings, banners and temporary files.
+    TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // State held for the whole run.
+    TRunState RunState; // StopRequested and the one-web-command guard
+    bool &StopRequested = RunState.StopRequested;
+    QByteArray MainKeyword;
+    int SearchType = 0;
+    int SortColumn = -1;
+    bool SortAscending = true;
+    QList<QByteArray> NewsList;
+    TProgramSettings ProgramSettings;
+
+    // The message-box seam; tests put a scripted one in its place.
+    IMessageBox *msgMain;
+    void SetMessageBox(IMessageBox *box);
+
+    TKeywordList *Items() const { return m_items; }
+    THttpClient *IdHTTP1;
+
+    // Pages
+    QStackedWidget *pgcPrinc;
+    QWidget *stsWelcome;
+    QWidget *stsMain;
+    QTextBrowser *prfWelcome;
+    QPushButton *btnThanks;
+    // Button bar
+    QPushButton *btnMainKeyword, *btnGatherKeyword, *btnAddKeyword, *btnGatherData, *btnSaveResults,
+        *btnMakeMoney, *btnAbout;
+    QToolButton *btnNews, *btnUpdate, *btnHelp;
+    // Banner
+    QFrame *panBanner;
+    QLabel *imgBanner, *gifBanner;
+    // List
+    QTableView *lvwItems;
+    QPushButton *bsSkinButton1, *bsSkinButton2, *bsSkinButton3, *bsSkinButton4;
+    // Links
+    QFrame *panLinks;
+    QLabel *lblLink1URL, *lblLink2URL;
+    // Status bar
+    QLabel *MainStatusPanel, *bsSkinStatusPanel1, *SecondStatusPanel;
+    QProgressBar *MainGauge;
+    QTimer *Timer1;
+
+    // IStatusBar
+    void SetMainStatus(const QString &text) override;
+    void SetRowCountText(const QString &text) override;
+    // IUserPrompts
+    std::optional<CaptchaAnswer> AskCaptcha(const QByteArray &pageHtml) override;
+    std::optional<int> AskSearchType() override;
+    QString AskSaveFileName(const QString &startPath) override;
+
+    // Handlers
+    void btnThanksClick();
+    void btnMainKeywordClick();
+    void btnGatherKeywordClick();
+    void btnAddKeywordClick();
+    void btnGatherDataClick();
+    void btnSaveResultsClick();
+    void btnMakeMoneyClick();
+    void btnAboutClick();
+    void btnNewsClick();
+    void btnUpdateClick();
+    void btnHelpClick();
+    void bsSkinButton1Click();
+    void bsSkinButton2Click();
+    void bsSkinButton3Click();
+    void bsSkinButton4Click();
+    void lvwItemsColumnClick(int column);
+    void Timer1Timer();
+    void IdHTTP1WorkBegin(qint64 total);
+    void IdHTTP1Work(qint64 count);
+    void IdHTTP1WorkEnd();
+
+    void AddKeywordsFromFile(const QString &path);
+    // Header clicks are switched off while Gather Data runs.
+    void SetHeaderClicksEnabled(bool enabled);
+    const QString &ProgramFolder() const { return m_programFolder; }
+    const Endpoints &Urls() const { return m_endpoints; }
+    TCommandContext Context();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void LoadSettings();
+    void BuildWelcomePage();
+    void BuildMainPage();
+    QWidget *BuildStatusBar();
+
+    Endpoints m_endpoints;
+    QString m_programFolder;
+    TKeywordList *m_items;
+    std::unique_ptr<IMessageBox> m_realMessageBox;
+    bool m_shown = false;
+    bool m_headerClicks = true;
+    QString m_lastSavedFile;
+};

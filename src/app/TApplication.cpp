@@ -1,0 +1,53 @@
+#include "app/TApplication.h"
+
+#include "base/MessageBox.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <exception>
+
+namespace {
+IMessageBox *g_errorBox = nullptr;
+bool g_reporting = false;
+} // namespace
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+void TApplication::SetErrorBox(IMessageBox *box)
+{
+    g_errorBox = box;
+}
+
+void TApplication::ReportError(const QString &text)
+{
+    // An error raised while the box of an earlier one is open is not stacked.
+    if (g_reporting)
+        return;
+    g_reporting = true;
+    if (g_errorBox)
+        g_errorBox->Show(text, MsgType::Warning, MsgButtons::Ok);
+    else
+        QMessageBox::warning(nullptr, QStringLiteral("Warning"), text);
+    g_reporting = false;
+}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        ReportError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ReportError(QStringLiteral("An unexpected error occurred."));
+    }
+    return false;
+}
+
+void ApplyBuiltInSkin()
+{
+    // The skin lives in a static library: register its resources by hand.
+    Q_INIT_RESOURCE(app);
+    QFile skin(QStringLiteral(":/skin/mainskin.qss"));
+    if (skin.open(QIODevice::ReadOnly))
+        qApp->setStyleSheet(QString::fromUtf8(skin.readAll()));
+}

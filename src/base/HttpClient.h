@@ -1,0 +1,76 @@
+#pragma once
+// IdHTTP1: the one HTTP client of the whole run. Fixed headers, one in-memory
+// cookie jar, redirects followed by our own loop, no read time-out. Requests
+// block their caller in a local event loop, so the window keeps painting and
+// taking Stop and close while they wait.
+
+#include "base/RunState.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QPointer>
+#include <QString>
+
+class QIODevice;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+
+class THttpClient : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxRedirects = 15;
+
+    THttpClient(TRunState &state, const QString &programFolder, QObject *parent = nullptr);
+    ~THttpClient() override;
+
+    struct Result
+    {
+        bool Ok = false;      // a final answer in the 200 range (or the answer after 15 redirects)
+        bool Stopped = false; // ended by Disconnect()
+        int Status = 0;       // HTTP status of the last answer, 0 without one
+        QByteArray Body;      // body of a successful answer (when no sink was given)
+    };
+
+    // Downloads one page through the temporary "test.html" in the program
+    // folder. Status texts go out through statusText(). Throws
+    // std::runtime_error when the temporary file cannot be created.
+    bool FetchPage(const QByteArray &address, QByteArray &page);
+
+    // GET with redirects; the body goes to sink when given, else to Result::Body.
+    Result Get(const QByteArray &address, QIODevice *sink = nullptr);
+    // Multipart form POST with plain fields in the given order.
+    Result PostMultipart(const QByteArray &address,
+                         const QList<QPair<QByteArray, QByteArray>> &fields);
+
+    // Ends the running transfer, if any (Stop, window close).
+    void Disconnect();
+    bool IsRunning() const;
+
+    // Request with the client's fixed headers, for asynchronous fetches that
+    // must share the cookie jar (the security image).
+    QNetworkRequest MakeRequest(const QByteArray &address) const;
+    QNetworkAccessManager *Manager() const { return m_nam; }
+
+    const QString &ProgramFolder() const { return m_programFolder; }
+
+signals:
+    void statusText(const QString &text);
+    // Progress of every transfer: total may be -1 when the server sends no length.
+    void workBegin(qint64 total);
+    void work(qint64 count);
+    void workEnd();
+
+private:
+    Result Send(const QByteArray &address, QIODevice *sink,
+                const QList<QPair<QByteArray, QByteArray>> *fields);
+
+    TRunState &m_state;
+    QString m_programFolder;
+    QNetworkAccessManager *m_nam;
+    QPointer<QNetworkReply> m_running;
+    bool m_disconnected = false;
+};

@@ -1,0 +1,206 @@
+#include "base/KeywordList.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <numeric>
+
+const char *const TKeywordList::Headers[KeywordRow::ColumnCount] = {
+    "No", "Keywords", "Searches", "Google", "Yahoo", "Msn"};
+const int TKeywordList::ColumnWidths[KeywordRow::ColumnCount] = {49, 132, 132, 104, 104, 104};
+
+qint64 SortNumber(const QByteArray &text)
+{
+    QByteArray digits = text;
+    digits.replace(',', QByteArray());
+    bool ok = false;
+    const qint64 value = digits.toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+TKeywordList::TKeywordList(QObject *parent) : QAbstractTableModel(parent) {}
+
+void TKeywordList::addRow(const QByteArray &keyword, const QByteArray &searches)
+{
+    const int n = count();
+    beginInsertRows(QModelIndex(), n, n);
+    KeywordRow row;
+    row[KeywordRow::No] = QByteArray::number(n + 1);
+    row[KeywordRow::Keywords] = keyword;
+    row[KeywordRow::Searches] = searches;
+    m_rows.push_back(std::move(row));
+    endInsertRows();
+}
+
+void TKeywordList::appendKeywords(const QList<QByteArray> &keywords, int firstNumber)
+{
+    if (keywords.isEmpty())
+        return;
+    const int n = count();
+    beginInsertRows(QModelIndex(), n, n + static_cast<int>(keywords.size()) - 1);
+    m_rows.reserve(m_rows.size() + static_cast<size_t>(keywords.size()));
+    int number = firstNumber;
+    for (const QByteArray &keyword : keywords) {
+        KeywordRow row;
+        row[KeywordRow::No] = QByteArray::number(number++);
+        row[KeywordRow::Keywords] = keyword;
+        m_rows.push_back(std::move(row));
+    }
+    endInsertRows();
+}
+
+void TKeywordList::setText(int row, int column, const QByteArray &text)
+{
+    if (row < 0 || row >= count() || column < 0 || column >= KeywordRow::ColumnCount)
+        return;
+    m_rows[static_cast<size_t>(row)][column] = text;
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i, {Qt::DisplayRole});
+}
+
+void TKeywordList::setChecked(int row, bool checked)
+{
+    if (row < 0 || row >= count())
+        return;
+    m_rows[static_cast<size_t>(row)].Checked = checked;
+    const QModelIndex i = index(row, 0);
+    emit dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+void TKeywordList::setAllChecked(bool checked)
+{
+    if (m_rows.empty())
+        return;
+    for (KeywordRow &row : m_rows)
+        row.Checked = checked;
+    emit dataChanged(index(0, 0), index(count() - 1, 0), {Qt::CheckStateRole});
+}
+
+void TKeywordList::deleteChecked()
+{
+    // Walk from the last row to the first, removing runs of checked rows in
+    // one notification each.
+    int row = count() - 1;
+    while (row >= 0) {
+        if (!m_rows[static_cast<size_t>(row)].Checked) {
+            --row;
+            continue;
+        }
+        int first = row;
+        while (first > 0 && m_rows[static_cast<size_t>(first - 1)].Checked)
+            --first;
+        beginRemoveRows(QModelIndex(), first, row);
+        m_rows.erase(m_rows.begin() + first, m_rows.begin() + row + 1);
+        endRemoveRows();
+        row = first - 1;
+    }
+}
+
+void TKeywordList::deleteAll()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void TKeywordList::sortByColumn(int column, bool ascending)
+{
+    if (column < 0 || column >= KeywordRow::ColumnCount || m_rows.size() < 2)
+        return;
+    const size_t n = m_rows.size();
+    std::vector<int> order(n);
+    std::iota(order.begin(), order.end(), 0);
+
+    // Keys are computed once per row, not once per comparison.
+    auto sortWith = [&](auto keyOf, auto compare) {
+        using Key = decltype(keyOf(m_rows[0]));
+        std::vector<Key> keys;
+        keys.reserve(n);
+        for (const KeywordRow &row : m_rows)
+            keys.push_back(keyOf(row));
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            const int c = compare(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
+            return ascending ? c < 0 : c > 0;
+        });
+    };
+
+    if (column == KeywordRow::Keywords) {
+        QCollator collator{QLocale()};
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        sortWith(
+            [&](const KeywordRow &row) {
+                // Folded first: the C locale's collation ignores the case setting.
+                return collator.sortKey(
+                    QString::fromLocal8Bit(row[KeywordRow::Keywords]).toCaseFolded());
+            },
+            [](const QCollatorSortKey &a, const QCollatorSortKey &b) { return a.compare(b); });
+    } else {
+        sortWith([&](const KeywordRow &row) { return SortNumber(row[column]); },
+                 [](qint64 a, qint64 b) { return a < b ? -1 : (a > b ? 1 : 0); });
+    }
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<KeywordRow> sorted;
+    sorted.reserve(n);
+    std::vector<int> newRowOf(n);
+    for (size_t i = 0; i < n; ++i) {
+        sorted.push_back(std::move(m_rows[static_cast<size_t>(order[i])]));
+        newRowOf[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    }
+    m_rows.swap(sorted);
+    const QModelIndexList persistent = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(persistent.size());
+    for (const QModelIndex &old : persistent)
+        moved.append(index(newRowOf[static_cast<size_t>(old.row())], old.column()));
+    changePersistentIndexList(persistent, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int TKeywordList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int TKeywordList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : KeywordRow::ColumnCount;
+}
+
+QVariant TKeywordList::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= count())
+        return {};
+    const KeywordRow &r = row(index.row());
+    if (role == Qt::DisplayRole)
+        return QString::fromLocal8Bit(r[index.column()]);
+    if (role == Qt::CheckStateRole && index.column() == 0)
+        return r.Checked ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool TKeywordList::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole)
+        return false;
+    setChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags TKeywordList::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant TKeywordList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < KeywordRow::ColumnCount)
+        return QString::fromLatin1(Headers[section]);
+    return {};
+}

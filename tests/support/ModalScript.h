@@ -1,0 +1,52 @@
+#pragma once
+// Answers modal dialogs from a test: each queued step gets the dialog, plays
+// the user (types, clicks) and returns how the dialog ended. A dialog that
+// is still open when its step returns counts as rejected, so a test can
+// never hang on a modal window.
+
+#include "base/FModal.h"
+
+#include <QDialog>
+#include <QList>
+#include <QTest>
+#include <functional>
+
+class ModalScript
+{
+public:
+    using Step = std::function<void(QDialog &)>;
+
+    ModalScript()
+    {
+        SetModalRunner([this](QDialog &dialog) {
+            ++opened;
+            if (steps.isEmpty()) {
+                unexpected.append(dialog.objectName());
+                return int(QDialog::Rejected);
+            }
+            const Step step = steps.takeFirst();
+            dialog.setResult(QDialog::Rejected);
+            dialog.show();
+            QTest::qWait(1);
+            step(dialog);
+            const int result = dialog.isVisible() ? int(QDialog::Rejected) : dialog.result();
+            dialog.hide();
+            return result;
+        });
+    }
+    ~ModalScript() { SetModalRunner({}); }
+
+    void then(Step step) { steps.append(std::move(step)); }
+
+    QList<Step> steps;
+    QStringList unexpected;
+    int opened = 0;
+};
+
+template <typename T> T *child(QObject &parent, const char *name)
+{
+    return parent.findChild<T *>(QLatin1String(name));
+}
+
+// Saves a picture of a widget under the build folder's screenshots.
+void SaveShot(QWidget &widget, const QString &name);
