@@ -124,14 +124,20 @@ void TKeywordList::sortByColumn(int column, bool ascending)
         });
     };
 
-    if (column == KeywordRow::Keywords) {
+    if (column == KeywordRow::Keywords && QLocale().language() == QLocale::C) {
+        // The C locale collates by code unit; folding first makes it
+        // case-insensitive, and plain strings compare much faster than keys.
+        sortWith(
+            [](const KeywordRow &row) {
+                return QString::fromLocal8Bit(row[KeywordRow::Keywords]).toCaseFolded();
+            },
+            [](const QString &a, const QString &b) { return QString::compare(a, b); });
+    } else if (column == KeywordRow::Keywords) {
         QCollator collator{QLocale()};
         collator.setCaseSensitivity(Qt::CaseInsensitive);
         sortWith(
             [&](const KeywordRow &row) {
-                // Folded first: the C locale's collation ignores the case setting.
-                return collator.sortKey(
-                    QString::fromLocal8Bit(row[KeywordRow::Keywords]).toCaseFolded());
+                return collator.sortKey(QString::fromLocal8Bit(row[KeywordRow::Keywords]));
             },
             [](const QCollatorSortKey &a, const QCollatorSortKey &b) { return a.compare(b); });
     } else {

@@ -1,0 +1,178 @@
+// The keyword list model on its own: row rules, deletes, sorting and the
+// line rules of keyword files, checked through Qt's model tester.
+
+#include "base/KeywordList.h"
+#include "base/StatusBar.h"
+#include "base/TextLines.h"
+#include "keywords/KeywordFile.h"
+
+#include <QAbstractItemModelTester>
+#include <QPersistentModelIndex>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+class RecordingStatus : public IStatusBar
+{
+public:
+    QString main, rows;
+    void SetMainStatus(const QString &t) override { main = t; }
+    void SetRowCountText(const QString &t) override { rows = t; }
+};
+
+QByteArrayList column(const TKeywordList &list, int col)
+{
+    QByteArrayList out;
+    for (const KeywordRow &r : list.rows())
+        out.append(r[col]);
+    return out;
+}
+} // namespace
+
+class TestKeywordList : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sortNumber_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<qint64>("value");
+        QTest::newRow("plain") << QByteArray("987") << qint64(987);
+        QTest::newRow("separators") << QByteArray("1,234,567") << qint64(1234567);
+        QTest::newRow("beyond 32 bits") << QByteArray("3,000,000,000") << qint64(3000000000LL);
+        QTest::newRow("negative") << QByteArray("-12") << qint64(-12);
+        QTest::newRow("empty") << QByteArray() << qint64(0);
+        QTest::newRow("word") << QByteArray("many") << qint64(0);
+        QTest::newRow("number then word") << QByteArray("12 results") << qint64(0);
+        QTest::newRow("beyond 64 bits") << QByteArray("99,999,999,999,999,999,999") << qint64(0);
+    }
+    void sortNumber()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(qint64, value);
+        QCOMPARE(SortNumber(text), value);
+    }
+
+    void modelStaysConsistentThroughEveryChange()
+    {
+        TKeywordList list;
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.addRow("golf", "1,234");
+        list.appendKeywords({"a", "b", "c", "d"}, 2);
+        list.setText(2, KeywordRow::Google, "55");
+        list.setChecked(1, true);
+        list.setChecked(3, true);
+        list.setChecked(4, true);
+        list.sortByColumn(KeywordRow::Google, false);
+        list.deleteChecked();
+        QCOMPARE(column(list, KeywordRow::Keywords), (QByteArrayList{"b", "golf"}));
+        list.setAllChecked(true);
+        list.deleteAll();
+        QCOMPARE(list.count(), 0);
+        list.sortByColumn(KeywordRow::Keywords, true); // empty list
+    }
+
+    void addRow_numbersFromCountAndFillsEveryColumn()
+    {
+        TKeywordList list;
+        list.appendKeywords({"x", "y", "z"}, 1);
+        list.setChecked(0, true);
+        list.deleteChecked();
+        list.addRow("new");
+        // Numbers are never renewed: 2, 3 and then 3 again.
+        QCOMPARE(column(list, KeywordRow::No), (QByteArrayList{"2", "3", "3"}));
+        const KeywordRow &row = list.row(2);
+        QCOMPARE(row[KeywordRow::Searches], QByteArray());
+        QVERIFY(!row.Checked);
+    }
+
+    void sort_isStableAndMovesPersistentIndexes()
+    {
+        TKeywordList list;
+        list.appendKeywords({"a", "b", "c", "d"}, 1);
+        const QByteArrayList google = {"5", "1", "5", "1"};
+        for (int i = 0; i < 4; ++i)
+            list.setText(i, KeywordRow::Google, google[i]);
+        QPersistentModelIndex c(list.index(2, KeywordRow::Keywords));
+        list.sortByColumn(KeywordRow::Google, true);
+        QCOMPARE(column(list, KeywordRow::Keywords), (QByteArrayList{"b", "d", "a", "c"}));
+        QCOMPARE(c.row(), 3);
+        QCOMPARE(c.data().toString(), QStringLiteral("c"));
+        list.sortByColumn(KeywordRow::Google, false);
+        QCOMPARE(column(list, KeywordRow::Keywords), (QByteArrayList{"a", "c", "b", "d"}));
+    }
+
+    void deleteChecked_removesScatteredRuns()
+    {
+        TKeywordList list;
+        list.appendKeywords({"0", "1", "2", "3", "4", "5", "6", "7"}, 1);
+        for (int r : {0, 2, 3, 6, 7})
+            list.setChecked(r, true);
+        QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
+        list.deleteChecked();
+        QCOMPARE(column(list, KeywordRow::Keywords), (QByteArrayList{"1", "4", "5"}));
+        QCOMPARE(removed.count(), 3); // one notification per run of marked rows
+    }
+
+    void textLines_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArrayList>("lines");
+        QTest::newRow("empty") << QByteArray() << QByteArrayList{};
+        QTest::newRow("only a break") << QByteArray("\r\n") << QByteArrayList{""};
+        QTest::newRow("final break adds nothing")
+            << QByteArray("golf\ntennis\n") << QByteArrayList{"golf", "tennis"};
+        QTest::newRow("mixed ends")
+            << QByteArray("a\r\nb\rc\nd") << QByteArrayList{"a", "b", "c", "d"};
+        QTest::newRow("empty lines inside")
+            << QByteArray("golf\n\ntennis") << QByteArrayList{"golf", "", "tennis"};
+        QTest::newRow("CR CR LF is two breaks")
+            << QByteArray("a\r\r\nb") << QByteArrayList{"a", "", "b"};
+        QTest::newRow("LF CR is two breaks")
+            << QByteArray("a\n\rb") << QByteArrayList{"a", "", "b"};
+        QTest::newRow("zero byte ends the text")
+            << QByteArray("a\nb\0c\nd", 7) << QByteArrayList{"a", "b"};
+        QTest::newRow("spaces and 8-bit bytes kept")
+            << QByteArray(" caf\xe9 \t\n") << QByteArrayList{" caf\xe9 \t"};
+    }
+    void textLines()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArrayList, lines);
+        QCOMPARE(TextLines(data), lines);
+        // Joining gives CR LF after every line, the last included.
+        QByteArray joined;
+        for (const QByteArray &l : lines)
+            joined += l + "\r\n";
+        QCOMPARE(JoinLinesCrLf(TextLines(data)), joined);
+    }
+
+    void addKeywordsFromFile_keepsRowsAndSaysTotal()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("k.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("golf\n\ntennis\n");
+        f.close();
+        TKeywordList list;
+        list.appendKeywords({"1", "2", "3", "4", "5"}, 1);
+        RecordingStatus status;
+        AddKeywordsFromFile(path, list, status);
+        QCOMPARE(column(list, KeywordRow::No),
+                 (QByteArrayList{"1", "2", "3", "4", "5", "6", "7", "8"}));
+        QCOMPARE(status.rows, QStringLiteral("Total: 8"));
+
+        // No file at the path, or no path: nothing at all happens.
+        status.rows.clear();
+        AddKeywordsFromFile(path + QStringLiteral(".none"), list, status);
+        AddKeywordsFromFile(QString(), list, status);
+        AddKeywordsFromFile(dir.path(), list, status); // a folder is not a file
+        QCOMPARE(list.count(), 8);
+        QCOMPARE(status.rows, QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKeywordList)
+#include "test_keywordlist.moc"
