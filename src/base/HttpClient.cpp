@@ -3,6 +3,7 @@
 #include "base/TextLines.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QHttpMultiPart>
@@ -61,8 +62,7 @@ THttpClient::THttpClient(TRunState &state, const QString &programFolder, QObject
 
 THttpClient::~THttpClient()
 {
-    if (m_running)
-        m_running->abort();
+    Disconnect();
 }
 
 QNetworkRequest THttpClient::MakeRequest(const QByteArray &address) const
@@ -82,14 +82,18 @@ QNetworkRequest THttpClient::MakeRequest(const QByteArray &address) const
 
 bool THttpClient::IsRunning() const
 {
-    return !m_running.isNull();
+    return !m_transfers.isEmpty();
 }
 
 void THttpClient::Disconnect()
 {
-    m_disconnected = true;
-    if (m_running)
-        m_running->abort();
+    // Aborting finishes the reply at once; its waiting loop returns later.
+    const QList<Transfer *> running = m_transfers;
+    for (Transfer *transfer : running) {
+        transfer->Stopped = true;
+        if (transfer->Reply)
+            transfer->Reply->abort();
+    }
 }
 
 THttpClient::Result THttpClient::Get(const QByteArray &address, QIODevice *sink)
@@ -107,10 +111,11 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
                                       const QList<QPair<QByteArray, QByteArray>> *fields)
 {
     Result result;
-    m_disconnected = false;
     QUrl url = ParseAddress(address);
     bool post = fields != nullptr;
-    bool begun = false;
+    Transfer transfer;
+    m_transfers.append(&transfer);
+    auto unregister = qScopeGuard([&] { m_transfers.removeOne(&transfer); });
 
     for (int hops = 0;; ++hops) {
         QNetworkRequest request = MakeRequest(address);
@@ -132,34 +137,38 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
         } else {
             reply = m_nam->get(request);
         }
-        m_running = reply;
+        transfer.Reply = reply;
         auto cleanup = qScopeGuard([&] {
-            m_running.clear();
+            // The lambdas below point into this frame.
+            disconnect(reply, nullptr, this, nullptr);
+            transfer.Reply.clear();
             reply->deleteLater();
         });
 
         // Decided when the headers arrive: a redirect we follow keeps its
         // body to itself; any other answer streams to the caller.
-        bool following = false;
         bool isFinal = true;
+        bool begun = false;
         QByteArray buffer;
-        connect(reply, &QNetworkReply::metaDataChanged, this, [&] {
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            const QUrl target =
-                reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-            following = IsRedirect(status) && target.isValid() && hops < MaxRedirects;
-            isFinal = !following;
-        });
-        connect(reply, &QIODevice::readyRead, this, [&] {
-            const QByteArray chunk = reply->readAll();
+        auto take = [&](const QByteArray &chunk) {
             if (!isFinal)
                 return;
             if (sink)
                 sink->write(chunk);
             else
                 buffer += chunk;
+        };
+        connect(reply, &QNetworkReply::metaDataChanged, this, [&] {
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            const QUrl target =
+                reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+            isFinal = !(IsRedirect(status) && target.isValid() && hops < MaxRedirects);
         });
+        connect(reply, &QIODevice::readyRead, this, [&] { take(reply->readAll()); });
         connect(reply, &QNetworkReply::downloadProgress, this, [&](qint64 received, qint64 total) {
+            // One more progress event follows an abort.
+            if (transfer.Stopped)
+                return;
             if (!begun) {
                 begun = true;
                 emit workBegin(total);
@@ -176,37 +185,31 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
         }
         if (!reply->isFinished()) {
             // The application is closing: the wait ended without an answer.
-            m_disconnected = true;
+            transfer.Stopped = true;
             reply->abort();
         }
         if (begun)
             emit workEnd();
-        begun = false;
 
         result.Status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (m_disconnected || reply->error() == QNetworkReply::OperationCanceledError) {
+        if (transfer.Stopped || reply->error() == QNetworkReply::OperationCanceledError) {
             result.Stopped = true;
             return result;
         }
         if (reply->error() != QNetworkReply::NoError)
             return result;
-        // Data that arrived together with finished.
-        if (reply->bytesAvailable() > 0 && isFinal) {
-            const QByteArray rest = reply->readAll();
-            if (sink)
-                sink->write(rest);
-            else
-                buffer += rest;
-        }
+        take(reply->readAll()); // what arrived together with finished
         const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-        if (IsRedirect(result.Status) && target.isValid() && hops < MaxRedirects) {
+        const bool redirect = IsRedirect(result.Status) && target.isValid();
+        if (redirect && hops < MaxRedirects) {
             url = reply->url().resolved(target);
             // A form post answered by 301, 302 or 303 goes on as a GET.
             if (post && result.Status != 307 && result.Status != 308)
                 post = false;
             continue;
         }
-        if ((result.Status >= 200 && result.Status < 300) || IsRedirect(result.Status)) {
+        // The redirect beyond the limit is the answer itself.
+        if ((result.Status >= 200 && result.Status < 300) || redirect) {
             result.Ok = true;
             result.Body = buffer;
         }
@@ -220,36 +223,35 @@ bool THttpClient::FetchPage(const QByteArray &address, QByteArray &page)
         return false;
     page.clear();
 
-    const QString tempPath = m_programFolder + QStringLiteral("test.html");
+    // A folder that cannot be written is not a request failure: it goes to
+    // the general error handler before anything is shown.
+    const QString tempPath = QDir(m_programFolder).filePath(QStringLiteral("test.html"));
     QFile temp(tempPath);
     if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error("Cannot create file \"" + tempPath.toStdString() + "\". " +
-                                 temp.errorString().toStdString());
+        throw std::runtime_error("Cannot create file \"" + tempPath.toLocal8Bit().toStdString() +
+                                 "\". " + temp.errorString().toLocal8Bit().toStdString());
     auto removeTemp = qScopeGuard([&] {
         temp.close();
         QFile::remove(tempPath);
     });
 
+    const QString failed =
+        QStringLiteral("Connection error, check if you are connected and url exists.");
     emit statusText(QStringLiteral("Getting URL: ") + QString::fromLocal8Bit(address) +
                     QStringLiteral("..."));
     emit work(0);
     QCoreApplication::processEvents();
 
     const Result result = Get(address, &temp);
+    const bool written = temp.flush() && temp.error() == QFileDevice::NoError;
     temp.close();
 
     if (m_state.StopRequested) {
         emit statusText(QStringLiteral("Process aborted!"));
         return false;
     }
-    if (!result.Ok || temp.error() != QFileDevice::NoError) {
-        emit statusText(
-            QStringLiteral("Connection error, check if you are connected and url exists."));
-        return false;
-    }
-    if (!temp.open(QIODevice::ReadOnly)) {
-        emit statusText(
-            QStringLiteral("Connection error, check if you are connected and url exists."));
+    if (!result.Ok || !written || !temp.open(QIODevice::ReadOnly)) {
+        emit statusText(failed);
         return false;
     }
     page = JoinLinesCrLf(TextLines(temp.readAll()));

@@ -46,7 +46,7 @@ public:
     Result PostMultipart(const QByteArray &address,
                          const QList<QPair<QByteArray, QByteArray>> &fields);
 
-    // Ends the running transfer, if any (Stop, window close).
+    // Ends every running transfer, if any (Stop, window close).
     void Disconnect();
     bool IsRunning() const;
 
@@ -68,9 +68,15 @@ private:
     Result Send(const QByteArray &address, QIODevice *sink,
                 const QList<QPair<QByteArray, QByteArray>> *fields);
 
+    // One per waiting request: a request can start while another one waits.
+    struct Transfer
+    {
+        QPointer<QNetworkReply> Reply;
+        bool Stopped = false;
+    };
+
     TRunState &m_state;
     QString m_programFolder;
     QNetworkAccessManager *m_nam;
-    QPointer<QNetworkReply> m_running;
-    bool m_disconnected = false;
+    QList<Transfer *> m_transfers;
 };
