@@ -5,7 +5,9 @@
 #include "base/FModal.h"
 #include "base/HttpClient.h"
 #include "keywords/FAddKeywords.h"
+#include "keywords/FCaptcha.h"
 #include "keywords/FMainKeyword.h"
+#include "keywords/GatherKeywords.h"
 #include "keywords/KeywordFile.h"
 
 #include <QApplication>
@@ -495,7 +497,11 @@ TCommandContext TfrmMain::Context()
 
 // ---- commands of later subsystems -------------------------------------------
 
-void TfrmMain::btnGatherKeywordClick() {}
+void TfrmMain::btnGatherKeywordClick()
+{
+    TCommandContext ctx = Context();
+    GatherKeywords(ctx, MainKeyword);
+}
 
 void TfrmMain::btnGatherDataClick() {}
 
@@ -511,9 +517,14 @@ void TfrmMain::btnUpdateClick() {}
 
 void TfrmMain::btnHelpClick() {}
 
-std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &)
+std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &pageHtml)
 {
-    return std::nullopt;
+    TfrmCaptcha dialog(*IdHTTP1, *msgMain, this);
+    dialog.PageHtml = pageHtml;
+    if (RunModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return CaptchaAnswer{dialog.edtPassword->text().toLocal8Bit(), dialog.RandomValue,
+                         dialog.SeedValue};
 }
 
 std::optional<int> TfrmMain::AskSearchType()

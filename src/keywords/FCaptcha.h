@@ -1,0 +1,56 @@
+#pragma once
+#include <QByteArray>
+#include <QDialog>
+#include <QPointer>
+
+class IMessageBox;
+class QLabel;
+class QLineEdit;
+class QNetworkReply;
+class QPushButton;
+class THttpClient;
+
+// The suggestion service's security check: shows the image of a challenge
+// page and takes the characters the user reads in it. The image comes
+// through the program's own client, so it belongs to the same session as the
+// page.
+class TfrmCaptcha : public QDialog
+{
+    Q_OBJECT
+public:
+    TfrmCaptcha(THttpClient &http, IMessageBox &msg, QWidget *parent = nullptr);
+    ~TfrmCaptcha() override;
+
+    QByteArray PageHtml; // set by the caller before showing
+    QByteArray RandomValue;
+    QByteArray SeedValue;
+    QByteArray ImageSrc;
+
+    QLabel *EmbeddedWB1;
+    QLineEdit *edtPassword;
+    QPushButton *bsSkinButton1;
+    QPushButton *btnOk;
+    QPushButton *btnCancel;
+
+    void FormShow();
+    void btnOkClick();
+    void btnCancelClick();
+    void bsSkinButton1Click();
+
+signals:
+    // The image view finished a load; ok is false when nothing could be shown.
+    void imageLoaded(bool ok);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void Navigate(const QByteArray &address);
+    void Load(const QByteArray &address, int hops);
+    void LoadFinished(QNetworkReply *reply, int hops);
+    void DropRunningLoad();
+
+    THttpClient &m_http;
+    IMessageBox &m_msg;
+    QPointer<QNetworkReply> m_load;
+};
