@@ -86,8 +86,10 @@ public:
     Sandbox(const Sandbox &) = delete;
     Sandbox &operator=(const Sandbox &) = delete;
 
-    bool start(int port = 0); // 0 = ephemeral; 127.0.0.1 only; returns once listening
-    void stop();
+    // 0 = ephemeral; 127.0.0.1 only; returns once listening. False when the
+    // port is taken or the server already runs. Restartable after stop().
+    bool start(int port = 0);
+    void stop(); // prompt even while answers are held by a delay fault
     bool isRunning() const;
     int port() const;
 
