@@ -1,0 +1,21 @@
+#pragma once
+// The settings file is kept encrypted beside the program under a fixed
+// password; these turn it into a plain copy and back.
+
+#include <QByteArray>
+#include <QString>
+
+inline constexpr char SettingsPassword[] = "qzmvtrplok";
+inline constexpr quint32 SettingsBufferSize = 0x40000;
+
+// True only when the password check and the authentication code both pass.
+// The destination is created (replacing any file there) once the source is
+// open, and receives the plain text only when the result is true; otherwise it
+// is left empty, so unauthenticated bytes never reach it. False as well when
+// the source cannot be opened or the destination cannot be created.
+bool DecryptSettingsFile(const QString &sourcePath, const QString &destPath);
+
+// Writes the destination all or nothing: on any failure (source unreadable,
+// destination not writable) an existing destination file keeps its old
+// content and the result is false.
+bool EncryptSettingsFile(const QString &sourcePath, const QString &destPath);
