@@ -9,6 +9,10 @@
 #include "keywords/FMainKeyword.h"
 #include "keywords/GatherKeywords.h"
 #include "keywords/KeywordFile.h"
+#include "stats/CsvWriter.h"
+#include "stats/FSaveDialog.h"
+#include "stats/FSelectSearch.h"
+#include "stats/GatherData.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,8 +25,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStyle>
@@ -484,6 +491,12 @@ void TfrmMain::lvwItemsColumnClick(int column)
                                                                          : Qt::DescendingOrder);
 }
 
+void TfrmMain::SetDeleteButtonsEnabled(bool enabled)
+{
+    bsSkinButton3->setEnabled(enabled);
+    bsSkinButton4->setEnabled(enabled);
+}
+
 void TfrmMain::SetHeaderClicksEnabled(bool enabled)
 {
     m_headerClicks = enabled;
@@ -503,9 +516,53 @@ void TfrmMain::btnGatherKeywordClick()
     GatherKeywords(ctx, MainKeyword);
 }
 
-void TfrmMain::btnGatherDataClick() {}
+void TfrmMain::btnGatherDataClick()
+{
+    if (m_items->count() == 0) {
+        msgMain->Notice(
+            QStringLiteral("You need add keywords to gather data from search engines."));
+        return;
+    }
+    if (btnGatherData->text() != QStringLiteral("Gather Data")) {
+        // Stop: a click that arrives while the run below waits for a page.
+        StopRequested = true;
+        IdHTTP1->Disconnect();
+        btnGatherData->setText(QStringLiteral("Gather Data"));
+        SetHeaderClicksEnabled(true);
+        SetDeleteButtonsEnabled(true);
+        QCoreApplication::processEvents();
+        return;
+    }
+    TBusyGuard busy(RunState);
+    if (!busy)
+        return;
+    const std::optional<int> searchType = AskSearchType();
+    if (!searchType)
+        return;
+    SearchType = *searchType;
 
-void TfrmMain::btnSaveResultsClick() {}
+    QPointer<TfrmMain> self(this);
+    SetHeaderClicksEnabled(false);
+    SetDeleteButtonsEnabled(false);
+    StopRequested = false;
+    btnGatherData->setText(QStringLiteral("Stop"));
+    auto done = qScopeGuard([&] {
+        if (!self)
+            return;
+        btnGatherData->setText(QStringLiteral("Gather Data"));
+        QCoreApplication::processEvents();
+        SetHeaderClicksEnabled(true);
+        SetDeleteButtonsEnabled(true);
+    });
+    TCommandContext ctx = Context();
+    GatherData(ctx, SearchType);
+}
+
+void TfrmMain::btnSaveResultsClick()
+{
+    TCommandContext ctx = Context();
+    SaveResults(ctx, m_programFolder, m_lastSavedFile);
+}
 
 void TfrmMain::btnMakeMoneyClick() {}
 
@@ -529,10 +586,16 @@ std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &pageHtml)
 
 std::optional<int> TfrmMain::AskSearchType()
 {
-    return std::nullopt;
+    TfrmSelSearch dialog(this);
+    if (RunModal(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.bsSkinCheckRadioBox1->isChecked() ? 0 : 1;
 }
 
-QString TfrmMain::AskSaveFileName(const QString &)
+QString TfrmMain::AskSaveFileName(const QString &startPath)
 {
-    return {};
+    TSaveDialog dialog(startPath, this);
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }

@@ -108,6 +108,8 @@ public:
     void AddKeywordsFromFile(const QString &path);
     // Header clicks are switched off while Gather Data runs.
     void SetHeaderClicksEnabled(bool enabled);
+    // Gather Data addresses rows by position: no deleting while it runs.
+    void SetDeleteButtonsEnabled(bool enabled);
     const QString &ProgramFolder() const { return m_programFolder; }
     const Endpoints &Urls() const { return m_endpoints; }
     TCommandContext Context();
