@@ -48,6 +48,7 @@ TfrmCaptcha::TfrmCaptcha(THttpClient &http, IMessageBox &msg, QWidget *parent)
     layout->addWidget(edtPassword);
 
     auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
     bsSkinButton1 = new QPushButton(QStringLiteral("Refresh"));
     bsSkinButton1->setObjectName(QStringLiteral("bsSkinButton1"));
     btnOk = new QPushButton(QStringLiteral("Ok"));
@@ -61,6 +62,7 @@ TfrmCaptcha::TfrmCaptcha(THttpClient &http, IMessageBox &msg, QWidget *parent)
         b->setFixedWidth(80);
         buttons->addWidget(b);
     }
+    buttons->addStretch();
     layout->addLayout(buttons);
 
     setTabOrder(EmbeddedWB1, edtPassword);
