@@ -4,13 +4,13 @@
 #include "settings/AesLib.h"
 #include "settings/SettingsCipher.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -48,86 +48,110 @@ int Fail(int code, const QString &message)
     return code;
 }
 
-bool ReadAll(const QString &path, QByteArray &data, QString &error)
+bool OpenInput(QFile &file, QString &error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    if (file.open(QIODevice::ReadOnly))
+        return true;
+    error = QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
+    return false;
 }
 
-// All or nothing: a failed write leaves no file and keeps an older one.
-bool WriteAll(const QString &path, const QByteArray &data, QString &error)
+// Output goes through QSaveFile: nothing appears under the name (and an older
+// file stays) unless the whole operation succeeds.
+bool OpenOutput(QSaveFile &file, QString &error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
+    if (file.open(QIODevice::WriteOnly))
         return true;
-    error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    error = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
     return false;
+}
+
+int WriteFailure(QSaveFile &out)
+{
+    const QString reason = out.errorString();
+    out.cancelWriting();
+    return Fail(FileError, QStringLiteral("cannot write %1: %2").arg(out.fileName(), reason));
 }
 
 int Encrypt(const QByteArray &password, const QString &plainPath, const QString &outPath)
 {
     QString error;
-    QByteArray plain;
-    if (!ReadAll(plainPath, plain, error))
+    QFile in(plainPath);
+    if (!OpenInput(in, error))
         return Fail(FileError, error);
-    QBuffer source(&plain);
-    source.open(QIODevice::ReadOnly);
-    QByteArray encrypted;
-    QBuffer dest(&encrypted);
-    dest.open(QIODevice::WriteOnly);
-    if (!TEncryption(password, SettingsBufferSize).EncryptStream(&source, &dest))
-        return Fail(Usage, QStringLiteral("cannot encrypt with this password"));
-    if (!WriteAll(outPath, encrypted, error))
+    if (password.size() > aes::MaxPasswordLength)
+        return Fail(
+            Usage,
+            QStringLiteral("the password is longer than %1 bytes").arg(aes::MaxPasswordLength));
+    QSaveFile out(outPath);
+    if (!OpenOutput(out, error))
         return Fail(FileError, error);
+    if (!TEncryption(password, SettingsBufferSize).EncryptStream(&in, &out)) {
+        if (in.error() != QFileDevice::NoError) {
+            out.cancelWriting();
+            return Fail(FileError,
+                        QStringLiteral("cannot read %1: %2").arg(plainPath, in.errorString()));
+        }
+        return WriteFailure(out);
+    }
+    if (!out.commit())
+        return Fail(FileError,
+                    QStringLiteral("cannot write %1: %2").arg(outPath, out.errorString()));
     return Ok;
 }
 
-// Decrypts to memory; without outPath it only verifies.
+// Without outPath it only verifies.
 int Decrypt(const QByteArray &password, const QString &inPath, const QString *outPath)
 {
     QString error;
-    QByteArray encrypted;
-    if (!ReadAll(inPath, encrypted, error))
+    QFile in(inPath);
+    if (!OpenInput(in, error))
         return Fail(FileError, error);
+    if (password.size() > aes::MaxPasswordLength)
+        return Fail(
+            Usage,
+            QStringLiteral("the password is longer than %1 bytes").arg(aes::MaxPasswordLength));
 
     const int mode = aes::ModeForPasswordLength(password.size());
     const int saltLength = aes::SaltLength(mode);
-    if (encrypted.size() < aes::Overhead(mode))
+    if (in.size() < aes::Overhead(mode))
         return Fail(Damaged,
                     QStringLiteral("%1 is too short to be an encrypted settings file").arg(inPath));
 
     // The stream only says "failed"; tell a wrong password from damage here.
+    const QByteArray header = in.peek(saltLength + aes::PasswordVerifierLength);
+    if (header.size() != saltLength + aes::PasswordVerifierLength)
+        return Fail(FileError, QStringLiteral("cannot read %1: %2").arg(inPath, in.errorString()));
     CipherContext probe;
     quint8 verifier[aes::PasswordVerifierLength];
-    if (CipherInit(probe, mode, reinterpret_cast<const quint8 *>(password.constData()),
-                   quint32(password.size()),
-                   reinterpret_cast<const quint8 *>(encrypted.constData()), verifier) != 0)
-        return Fail(
-            Usage,
-            QStringLiteral("the password is longer than %1 bytes").arg(aes::MaxPasswordLength));
-    if (std::memcmp(verifier, encrypted.constData() + saltLength, sizeof verifier) != 0)
+    CipherInit(probe, mode, reinterpret_cast<const quint8 *>(password.constData()),
+               quint32(password.size()), reinterpret_cast<const quint8 *>(header.constData()),
+               verifier);
+    if (std::memcmp(verifier, header.constData() + saltLength, sizeof verifier) != 0)
         return Fail(WrongPassword, QStringLiteral("wrong password for %1").arg(inPath));
 
-    QBuffer source(&encrypted);
-    source.open(QIODevice::ReadOnly);
-    QByteArray plain;
-    QBuffer dest(&plain);
-    dest.open(QIODevice::WriteOnly);
-    if (!TEncryption(password, SettingsBufferSize).DecryptStream(&source, &dest, encrypted.size()))
+    std::optional<QSaveFile> out;
+    if (outPath) {
+        out.emplace(*outPath);
+        if (!OpenOutput(*out, error))
+            return Fail(FileError, error);
+    }
+    if (!TEncryption(password, SettingsBufferSize)
+             .DecryptStream(&in, out ? &*out : nullptr, in.size())) {
+        if (out && out->error() != QFileDevice::NoError)
+            return WriteFailure(*out);
+        if (out)
+            out->cancelWriting();
+        if (in.error() != QFileDevice::NoError)
+            return Fail(FileError,
+                        QStringLiteral("cannot read %1: %2").arg(inPath, in.errorString()));
         return Fail(
             Damaged,
             QStringLiteral("%1 is damaged: its authentication code does not match").arg(inPath));
-    if (outPath && !WriteAll(*outPath, plain, error))
-        return Fail(FileError, error);
+    }
+    if (out && !out->commit())
+        return Fail(FileError,
+                    QStringLiteral("cannot write %1: %2").arg(*outPath, out->errorString()));
     return Ok;
 }
 
