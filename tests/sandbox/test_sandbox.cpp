@@ -142,8 +142,11 @@ class TestSandbox : public QObject
     QByteArray answerUrl(const QByteArray &password, const QByteArray &random,
                          const QByteArray &seed) const
     {
+        // The hidden seed is the plain phrase, sent back as a form value.
+        QByteArray encodedSeed = seed.toPercentEncoding(" ");
+        encodedSeed.replace(' ', '+');
         return url(box->suggestBase(), "/keyword-suggestion-tool.html?password=") + password +
-               "&random=" + random + "&seed=" + seed;
+               "&random=" + random + "&seed=" + encodedSeed;
     }
 
 private slots:
@@ -187,7 +190,7 @@ private slots:
         const QByteArray seed = cut(scan, "<input type=\"hidden\" name=\"seed\" value=\"", "\"");
         QByteArray src = cut(scan, "src=\"", "\"");
         QCOMPARE(random, bytes(box->lastChallengeRandom()));
-        QCOMPARE(seed, QByteArray("golf+clubs"));
+        QCOMPARE(seed, QByteArray("golf clubs"));
         src.replace("&amp;", "&");
         QVERIFY2(src.startsWith(bytes(box->baseUrl()) + "/wt/image.php?random=" + random + "&"),
                  src.constData());
@@ -209,7 +212,7 @@ private slots:
         const QByteArray random2 = hiddenValue(wrong.body, "random");
         QVERIFY(random2 != random);
         QCOMPARE(random2, bytes(box->lastChallengeRandom()));
-        QCOMPARE(hiddenValue(wrong.body, "seed"), QByteArray("golf+clubs"));
+        QCOMPARE(hiddenValue(wrong.body, "seed"), QByteArray("golf clubs"));
         Fetched stale = get(*nam, answerUrl(bytes(answer), random, seed));
         QVERIFY(stale.body.contains(kChallengeText));
 

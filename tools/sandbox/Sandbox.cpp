@@ -390,7 +390,8 @@ Reply Sandbox::Impl::suggest(const Incoming &in)
         const std::string random = text::value(q, "random");
         auto it = challenges.find(random);
         const bool right = known && it != challenges.end() && it->second.session == sid &&
-                           session.current == random && it->second.seed == seed &&
+                           session.current == random &&
+                           (it->second.seed == seed || pages::hiddenValue(it->second.seed) == seed) &&
                            equalNoCase(text::value(q, "password"), it->second.answer);
         if (right) {
             session.passed = true;

@@ -288,13 +288,21 @@ std::string resultPage(const std::string &decodedSeed)
     return page + "</table>\n" + kFooter;
 }
 
+std::string hiddenValue(const std::string &decoded)
+{
+    // As a real form writes it: the plain value, with only the quote that
+    // would end the attribute escaped.
+    std::string out;
+    for (char c : decoded)
+        out += c == '"' ? std::string("&quot;") : std::string(1, c);
+    return out;
+}
+
 std::string challengePage(const std::string &random, const std::string &rawSeed,
                           const std::string &decodedSeed, const std::string &imageUrl)
 {
-    // The hidden value travels back byte for byte; only a double quote would end it early.
-    std::string hiddenSeed;
-    for (char c : rawSeed)
-        hiddenSeed += c == '"' ? std::string("%22") : std::string(1, c);
+    (void)rawSeed;
+    const std::string hiddenSeed = hiddenValue(decodedSeed);
     std::string imgSrc;
     for (char c : imageUrl)
         imgSrc += c == '&' ? std::string("&amp;") : std::string(1, c);

@@ -18,8 +18,10 @@ std::string enginePage(const std::string &engine, const std::string &decodedQuer
 std::string cleanSeed(const std::string &seed);
 Suggestions suggestionsFor(const std::string &seed);
 std::string resultPage(const std::string &decodedSeed);
-// rawSeed goes back unchanged in the hidden input so the answer carries it;
-// imageUrl must be absolute.
+// The hidden seed input holds the decoded seed (see hiddenValue); rawSeed is
+// unused. imageUrl must be absolute.
+// Value of the hidden seed input for a decoded seed.
+std::string hiddenValue(const std::string &decoded);
 std::string challengePage(const std::string &random, const std::string &rawSeed,
                           const std::string &decodedSeed, const std::string &imageUrl);
 // The plain form the service shows without a seed.
