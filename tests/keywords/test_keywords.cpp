@@ -232,6 +232,22 @@ private slots:
         QVERIFY(msg.shown.isEmpty());
     }
 
+    void challenge_phraseWithSpacesAndSymbols_passes()
+    {
+        // The hidden seed comes back as a form value, so the service sees
+        // the phrase it asked about.
+        server.setChallengeMode(ChallengeMode::Always);
+        ModalScript script;
+        Round round;
+        script.then(answer(round, QByteArray(), QString()));
+        gather("salt & pepper");
+        QCOMPARE(round.seed, QByteArray("salt & pepper"));
+        QVERIFY(targets("/wt/keyword-suggestion-tool.html")
+                    .constFirst()
+                    .endsWith(QStringLiteral("&seed=salt+%26+pepper")));
+        QCOMPARE(column(KeywordRow::Keywords), phrases("salt & pepper"));
+    }
+
     void challenge_wrongThenOkThenRight()
     {
         server.setChallengeMode(ChallengeMode::Always);

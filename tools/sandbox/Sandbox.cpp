@@ -389,10 +389,11 @@ Reply Sandbox::Impl::suggest(const Incoming &in)
     if (answering) {
         const std::string random = text::value(q, "random");
         auto it = challenges.find(random);
-        const bool right = known && it != challenges.end() && it->second.session == sid &&
-                           session.current == random &&
-                           (it->second.seed == seed || pages::hiddenValue(it->second.seed) == seed) &&
-                           equalNoCase(text::value(q, "password"), it->second.answer);
+        const bool right =
+            known && it != challenges.end() && it->second.session == sid &&
+            session.current == random &&
+            (it->second.seed == seed || pages::hiddenValue(it->second.seed) == seed) &&
+            equalNoCase(text::value(q, "password"), it->second.answer);
         if (right) {
             session.passed = true;
             session.current.clear();
