@@ -229,9 +229,9 @@ private slots:
         fillRows({{"x"}, {"y"}});
         // CR LF, LF and CR ends, an empty line, spaces kept, a final break adds
         // no row, and a zero byte ends the text.
+        static const char content[] = "golf\r\n\r\n tennis \rpolo\nsquash\n\0ignored\n";
         const QString path =
-            writeFile(QStringLiteral("list.txt"),
-                      QByteArray("golf\r\n\r\n tennis \rpolo\nsquash\n\0ignored\n", 40));
+            writeFile(QStringLiteral("list.txt"), QByteArray(content, sizeof content - 1));
         ModalScript script;
         script.then([&](QDialog &d) {
             auto &dlg = static_cast<TfrmAddKeywords &>(d);
