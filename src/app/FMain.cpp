@@ -1,6 +1,7 @@
 #include "app/FMain.h"
 
 #include "base/CommandContext.h"
+#include "base/FCenter.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
 #include "base/HttpClient.h"
@@ -122,6 +123,7 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
 
     // The client area is 914 x 597 at design.
     resize(914, 597);
+    CenterOnScreen(this);
     FormCreate();
 }
 
