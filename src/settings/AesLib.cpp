@@ -201,29 +201,34 @@ int CipherInit(CipherContext &cx, int mode, const quint8 *password, quint32 pass
     return 0;
 }
 
-void CipherEncrypt(CipherContext &cx, quint8 *data, std::size_t length)
+namespace {
+
+// Piecewise so the MAC reads the ciphertext while it is still in cache.
+template <bool Encrypting> void Process(CipherContext &cx, quint8 *data, std::size_t length)
 {
     Q_ASSERT(cx.keyed);
-    // Piecewise so the MAC reads the ciphertext while it is still in cache.
     while (length > 0) {
         const std::size_t piece = std::min(length, BatchBytes);
+        if constexpr (!Encrypting)
+            MacUpdate(cx, data, piece);
         Transform(cx, data, piece);
-        MacUpdate(cx, data, piece);
+        if constexpr (Encrypting)
+            MacUpdate(cx, data, piece);
         data += piece;
         length -= piece;
     }
 }
 
+} // namespace
+
+void CipherEncrypt(CipherContext &cx, quint8 *data, std::size_t length)
+{
+    Process<true>(cx, data, length);
+}
+
 void CipherDecrypt(CipherContext &cx, quint8 *data, std::size_t length)
 {
-    Q_ASSERT(cx.keyed);
-    while (length > 0) {
-        const std::size_t piece = std::min(length, BatchBytes);
-        MacUpdate(cx, data, piece);
-        Transform(cx, data, piece);
-        data += piece;
-        length -= piece;
-    }
+    Process<false>(cx, data, length);
 }
 
 void CipherFinish(CipherContext &cx, quint8 mac[aes::MacLength])
