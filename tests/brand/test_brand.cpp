@@ -1,3 +1,4 @@
+#include "settings/CipherTestSupport.h"
 #include "settings/SettingsCipher.h"
 
 #include <QFile>
@@ -5,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
+
+using cipher_test::ReadFile;
+using cipher_test::WriteFile;
 
 namespace {
 
@@ -29,19 +33,6 @@ bool IsOneLine(const QByteArray &text)
     return text.endsWith('\n') && text.count('\n') == 1 && text.size() > 10;
 }
 
-QByteArray ReadFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
 const QByteArray Text = "[Settings]\r\nAppName=Example Tool\r\nBrander=ab12\r\n";
 
 } // namespace
@@ -63,7 +54,7 @@ private slots:
     {
         const QString plain = dir.filePath("plain.txt");
         const QString encrypted = dir.filePath("dbsettings.dat");
-        WriteFile(plain, Text);
+        QVERIFY(WriteFile(plain, Text));
         QCOMPARE(Brand({"encrypt", plain, encrypted}).exitCode, 0);
         QCOMPARE(ReadFile(encrypted).size(), Text.size() + 20);
 
@@ -79,7 +70,7 @@ private slots:
     {
         const QString plain = dir.filePath("plain.txt");
         const QString encrypted = dir.filePath("other.dat");
-        WriteFile(plain, Text);
+        QVERIFY(WriteFile(plain, Text));
         const QString password(48, QLatin1Char('w'));
         QCOMPARE(Brand({"--password", password, "encrypt", plain, encrypted}).exitCode, 0);
         QCOMPARE(ReadFile(encrypted).size(), Text.size() + 16 + 12);
@@ -117,7 +108,7 @@ private slots:
         QFETCH(int, exitCode);
         QByteArray good;
         {
-            WriteFile(dir.filePath("plain"), Text);
+            QVERIFY(WriteFile(dir.filePath("plain"), Text));
             QVERIFY(EncryptSettingsFile(dir.filePath("plain"), dir.filePath("good")));
             good = ReadFile(dir.filePath("good"));
         }
@@ -125,9 +116,9 @@ private slots:
         flipped[15] = char(flipped[15] ^ 0x20);
         QByteArray badCode = good;
         badCode[badCode.size() - 1] = char(badCode[badCode.size() - 1] ^ 1);
-        WriteFile(dir.filePath("flipped"), flipped);
-        WriteFile(dir.filePath("badcode"), badCode);
-        WriteFile(dir.filePath("short"), good.left(19));
+        QVERIFY(WriteFile(dir.filePath("flipped"), flipped));
+        QVERIFY(WriteFile(dir.filePath("badcode"), badCode));
+        QVERIFY(WriteFile(dir.filePath("short"), good.left(19)));
         QCOMPARE(Brand({"--password", "another one", "encrypt", dir.filePath("plain"),
                         dir.filePath("other")})
                      .exitCode,
@@ -146,9 +137,9 @@ private slots:
 
     void failedDecrypt_keepsExistingOutput()
     {
-        WriteFile(dir.filePath("plain"), Text);
+        QVERIFY(WriteFile(dir.filePath("plain"), Text));
         QVERIFY(EncryptSettingsFile(dir.filePath("plain"), dir.filePath("enc")));
-        WriteFile(dir.filePath("out"), "earlier result");
+        QVERIFY(WriteFile(dir.filePath("out"), "earlier result"));
         QCOMPARE(Brand({"--password", "x", "decrypt", dir.filePath("enc"), dir.filePath("out")})
                      .exitCode,
                  3);

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QtEndian>
 #include <openssl/evp.h>
@@ -21,6 +22,18 @@ inline QByteArray RandomBytes(qsizetype size, quint32 seed)
     for (auto &c : out)
         c = static_cast<char>(rng.bounded(256));
     return out;
+}
+
+inline bool WriteFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+inline QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline QByteArray Encrypt(const QByteArray &password, const QByteArray &plain,

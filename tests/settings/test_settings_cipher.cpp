@@ -594,26 +594,16 @@ void TestSettingsCipher::settingsFile_roundTripAndLayout()
     const QString backPath = dir.filePath("back.sim");
     const QByteArray plain = RandomBytes(0x40000 + 123, 9);
     for (const QByteArray &text : {QByteArray(), plain}) {
-        QFile f(plainPath);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        f.close();
-        QFile stale(backPath);
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write("stale content, longer than nothing");
-        stale.close();
+        QVERIFY(WriteFile(plainPath, text));
+        QVERIFY(WriteFile(backPath, "stale content, longer than nothing"));
 
         QVERIFY(EncryptSettingsFile(plainPath, encryptedPath));
-        QFile encrypted(encryptedPath);
-        QVERIFY(encrypted.open(QIODevice::ReadOnly));
-        const QByteArray file = encrypted.readAll();
+        const QByteArray file = ReadFile(encryptedPath);
         QCOMPARE(file.size(), text.size() + 20);
         QCOMPARE(ReferenceDecrypt(Program, file, 16).plain, text);
 
         QVERIFY(DecryptSettingsFile(encryptedPath, backPath));
-        QFile back(backPath);
-        QVERIFY(back.open(QIODevice::ReadOnly));
-        QCOMPARE(back.readAll(), text);
+        QCOMPARE(ReadFile(backPath), text);
     }
 }
 
@@ -625,14 +615,8 @@ void TestSettingsCipher::settingsFile_damagedSourceLeavesDestinationEmpty()
     QByteArray file = Encrypt(Program, "AppName=Example");
     file[12] = char(file[12] ^ 2);
     for (const QByteArray &content : {file, Encrypt("another", "AppName=Example"), file.left(15)}) {
-        QFile f(encryptedPath);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
-        QFile old(plainPath);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old plain copy");
-        old.close();
+        QVERIFY(WriteFile(encryptedPath, content));
+        QVERIFY(WriteFile(plainPath, "old plain copy"));
 
         QVERIFY(!DecryptSettingsFile(encryptedPath, plainPath));
         QVERIFY(QFile::exists(plainPath));
@@ -651,9 +635,7 @@ void TestSettingsCipher::settingsFile_openFailuresReturnFalse()
 
     // Destination in a folder that does not exist.
     const QString plainPath = dir.filePath("plain");
-    QFile f(plainPath);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
+    QVERIFY(WriteFile(plainPath, {}));
     QVERIFY(!EncryptSettingsFile(plainPath, dir.filePath("no/such/dir/x")));
     QVERIFY(!DecryptSettingsFile(plainPath, dir.filePath("no/such/dir/x")));
 }

@@ -191,19 +191,13 @@ void TestSettingsCipher::sevenZipEntry_decryptsWithOurCipher()
 
     QTemporaryDir dir;
     const QByteArray plain = RandomBytes(plainSize, 21);
-    QFile f(dir.filePath("entry.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(plain);
-    f.close();
+    QVERIFY(WriteFile(dir.filePath("entry.bin"), plain));
     const ProcessResult made = Run(sevenZip,
                                    {"a", "-tzip", "-mem=" + method, "-mx0",
                                     "-p" + QString::fromLatin1(password), "out.zip", "entry.bin"},
                                    dir.path());
     QVERIFY2(made.exitCode == 0, made.output.constData());
-    QFile zipFile(dir.filePath("out.zip"));
-    QVERIFY(zipFile.open(QIODevice::ReadOnly));
-
-    const AesEntry entry = FirstEntry(zipFile.readAll());
+    const AesEntry entry = FirstEntry(ReadFile(dir.filePath("out.zip")));
     QCOMPARE(entry.method, quint16(99));
     QCOMPARE(entry.strength, strength);
     QCOMPARE(entry.actualMethod, quint16(0));
@@ -237,22 +231,19 @@ void TestSettingsCipher::ourStream_acceptedAndExtractedBy7Zip()
     QVERIFY(ok);
     const QString pw = "-p" + QString::fromLatin1(password);
 
-    const auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile f(dir.filePath(name));
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-    };
-    QVERIFY(write("ours.zip", MakeZip("entry.bin", stream, quint32(plainSize), strength)));
+    QVERIFY(WriteFile(dir.filePath("ours.zip"),
+                      MakeZip("entry.bin", stream, quint32(plainSize), strength)));
     const ProcessResult tested = Run(sevenZip, {"t", pw, "ours.zip"}, dir.path());
     QVERIFY2(tested.exitCode == 0, tested.output.constData());
     const ProcessResult extracted = Run(sevenZip, {"x", "-y", pw, "-oout", "ours.zip"}, dir.path());
     QVERIFY2(extracted.exitCode == 0, extracted.output.constData());
-    QFile back(dir.filePath("out/entry.bin"));
-    QVERIFY(back.open(QIODevice::ReadOnly));
-    QCOMPARE(back.readAll(), plain);
+    QVERIFY(QFile::exists(dir.filePath("out/entry.bin")));
+    QCOMPARE(ReadFile(dir.filePath("out/entry.bin")), plain);
 
     // 7-Zip really checks what we wrote: a flipped code byte is refused.
     QByteArray damaged = stream;
     damaged[damaged.size() - 3] = char(damaged[damaged.size() - 3] ^ 1);
-    QVERIFY(write("damaged.zip", MakeZip("entry.bin", damaged, quint32(plainSize), strength)));
+    QVERIFY(WriteFile(dir.filePath("damaged.zip"),
+                      MakeZip("entry.bin", damaged, quint32(plainSize), strength)));
     QVERIFY(Run(sevenZip, {"t", pw, "damaged.zip"}, dir.path()).exitCode != 0);
 }
