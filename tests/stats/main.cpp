@@ -5,6 +5,7 @@
 
 int RunGatherTests(int argc, char **argv);
 int RunCsvTests(int argc, char **argv);
+int RunEndToEndTests(int argc, char **argv);
 
 int main(int argc, char **argv)
 {
@@ -15,5 +16,6 @@ int main(int argc, char **argv)
     int failed = 0;
     failed += RunGatherTests(argc, argv);
     failed += RunCsvTests(argc, argv);
+    failed += RunEndToEndTests(argc, argv);
     return failed;
 }
