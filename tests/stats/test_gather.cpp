@@ -2,10 +2,12 @@
 // what goes out on the wire, what lands in the list, and how a run stops.
 
 #include "StatsTestSupport.h"
+#include "app/TApplication.h"
 #include "stats/GatherData.h"
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -343,6 +345,26 @@ private slots:
         QVERIFY(shrink.fired());
         QCOMPARE(list().count(), 1);
         QCOMPARE(box.requests().size(), size_t(4));
+        verifyIdle();
+    }
+
+    void unwritableProgramFolder_errorReportedAndWindowBackToIdle()
+    {
+        // The temporary page cannot be created: the general error handler
+        // reports it, and the window must not stay in its running state.
+        w = std::make_unique<TfrmMain>(SandboxEndpoints(box),
+                                       folder.path() + QStringLiteral("/missing/"));
+        w->SetMessageBox(&msg);
+        TApplication::SetErrorBox(&msg);
+        auto restore = qScopeGuard([] { TApplication::SetErrorBox(nullptr); });
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        addRows({"golf"});
+        gather(0);
+        QCOMPARE(msg.shown.size(), 1);
+        QCOMPARE(msg.shown.last().type, MsgType::Warning);
+        QVERIFY(msg.shown.last().text.contains(QStringLiteral("test.html")));
+        QVERIFY(box.requests().empty());
         verifyIdle();
     }
 
