@@ -1,4 +1,5 @@
-# make run   - install what is needed, build, start Tarnwick
+# make run   - install what is needed, build, start Tarnwick against the local
+#              service emulator (scripts/demo.sh)
 # make test  - install what is needed, build, run every test
 # make asan  - the test suite under AddressSanitizer + UndefinedBehaviorSanitizer
 # make bench - build and run the benchmarks
@@ -19,7 +20,7 @@ $(BUILD)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: deps
 	scripts/run.sh $(BUILD)
 
 test: build
