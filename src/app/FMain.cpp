@@ -1,7 +1,7 @@
 #include "app/FMain.h"
 
 #include "base/CommandContext.h"
-#include "base/FCenter.h"
+#include "base/FDialogParts.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
 #include "base/HttpClient.h"
@@ -401,6 +401,9 @@ void TfrmMain::SetMainStatus(const QString &text)
 void TfrmMain::SetRowCountText(const QString &text)
 {
     SecondStatusPanel->setText(text);
+    // The panel is 82 pixels wide; a long count takes a smaller type rather
+    // than losing its end.
+    FitTypeToWidth({SecondStatusPanel}, SecondStatusPanel->width(), 11, 8);
 }
 
 void TfrmMain::IdHTTP1WorkBegin(qint64 total)

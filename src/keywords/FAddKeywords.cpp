@@ -1,6 +1,6 @@
 #include "keywords/FAddKeywords.h"
 
-#include "base/FCenter.h"
+#include "base/FDialogParts.h"
 #include "base/FModal.h"
 #include "base/MessageBox.h"
 
@@ -38,18 +38,7 @@ TfrmAddKeywords::TfrmAddKeywords(IMessageBox &msg, QWidget *parent) : QDialog(pa
     fileRow->addWidget(btnBrowse);
     layout->addLayout(fileRow);
     layout->addSpacing(6);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    btnOk = new QPushButton(QStringLiteral("Ok"));
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"));
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    for (QPushButton *b : {btnOk, btnCancel}) {
-        b->setAutoDefault(false);
-        b->setFixedWidth(80);
-        buttons->addWidget(b);
-    }
-    layout->addLayout(buttons);
+    layout->addLayout(OkCancelRow(btnOk, btnCancel));
     connect(btnOk, &QPushButton::clicked, this, &TfrmAddKeywords::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnBrowse, &QPushButton::clicked, this, &TfrmAddKeywords::btnBrowseClick);

@@ -1,6 +1,6 @@
 #include "keywords/FCaptcha.h"
 
-#include "base/FCenter.h"
+#include "base/FDialogParts.h"
 #include "base/HttpClient.h"
 #include "base/MessageBox.h"
 #include "util/UUtils.h"

@@ -1,6 +1,6 @@
 #include "keywords/FMainKeyword.h"
 
-#include "base/FCenter.h"
+#include "base/FDialogParts.h"
 #include "base/MessageBox.h"
 
 #include <QHBoxLayout>
@@ -22,18 +22,7 @@ TfrmMainKeyword::TfrmMainKeyword(IMessageBox &msg, QWidget *parent) : QDialog(pa
     edtMainKeyword = new QLineEdit;
     edtMainKeyword->setObjectName(QStringLiteral("edtMainKeyword"));
     layout->addWidget(edtMainKeyword);
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    btnOk = new QPushButton(QStringLiteral("Ok"));
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"));
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    for (QPushButton *b : {btnOk, btnCancel}) {
-        b->setAutoDefault(false);
-        b->setFixedWidth(80);
-        buttons->addWidget(b);
-    }
-    layout->addLayout(buttons);
+    layout->addLayout(OkCancelRow(btnOk, btnCancel));
     connect(btnOk, &QPushButton::clicked, this, &TfrmMainKeyword::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     setFixedSize(380, sizeHint().height());

@@ -1,6 +1,6 @@
 #include "stats/FSelectSearch.h"
 
-#include "base/FCenter.h"
+#include "base/FDialogParts.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -26,30 +26,12 @@ TfrmSelSearch::TfrmSelSearch(QWidget *parent) : QDialog(parent)
     layout->addWidget(bsSkinCheckRadioBox2);
     // The dialog keeps its size; the long choices get a smaller type instead
     // of being cut off.
-    const int room = Width - layout->contentsMargins().left() - layout->contentsMargins().right();
-    for (int px = 12; px >= 9; --px) {
-        for (QRadioButton *r : {bsSkinCheckRadioBox1, bsSkinCheckRadioBox2}) {
-            r->setStyleSheet(QStringLiteral("font-size: %1px;").arg(px));
-            r->ensurePolished();
-        }
-        if (qMax(bsSkinCheckRadioBox1->sizeHint().width(),
-                 bsSkinCheckRadioBox2->sizeHint().width()) <= room)
-            break;
-    }
+    FitTypeToWidth({bsSkinCheckRadioBox1, bsSkinCheckRadioBox2},
+                   Width - layout->contentsMargins().left() - layout->contentsMargins().right(), 12,
+                   9);
     layout->addStretch();
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
-    btnOk = new QPushButton(QStringLiteral("Ok"));
-    btnOk->setObjectName(QStringLiteral("btnOk"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"));
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    for (QPushButton *b : {btnOk, btnCancel}) {
-        b->setAutoDefault(false);
-        b->setFixedWidth(80);
-        buttons->addWidget(b);
-    }
-    layout->addLayout(buttons);
+    layout->addLayout(OkCancelRow(btnOk, btnCancel));
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     setFixedSize(Width, Height);
