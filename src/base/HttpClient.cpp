@@ -150,7 +150,9 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
         bool isFinal = true;
         bool begun = false;
         QByteArray buffer;
+        qint64 received = 0;
         auto take = [&](const QByteArray &chunk) {
+            received += chunk.size();
             if (!isFinal)
                 return;
             if (sink)
@@ -199,6 +201,11 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
         if (reply->error() != QNetworkReply::NoError)
             return result;
         take(reply->readAll()); // what arrived together with finished
+        // A connection closed short of the announced length is a broken
+        // transfer, even when Qt reports no error for it.
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (announced.isValid() && received < announced.toLongLong())
+            return result;
         const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
         const bool redirect = IsRedirect(result.Status) && target.isValid();
         if (redirect && hops < MaxRedirects) {
