@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 const char *const TKeywordList::Headers[KeywordRow::ColumnCount] = {
     "No", "Keywords", "Searches", "Google", "Yahoo", "Msn"};
@@ -109,19 +110,21 @@ void TKeywordList::sortByColumn(int column, bool ascending)
         return;
     const size_t n = m_rows.size();
     std::vector<int> order(n);
-    std::iota(order.begin(), order.end(), 0);
 
-    // Keys are computed once per row, not once per comparison.
+    // Keys are computed once per row and sorted together with the row's
+    // index, so comparisons read neighbouring memory.
     auto sortWith = [&](auto keyOf, auto compare) {
         using Key = decltype(keyOf(m_rows[0]));
-        std::vector<Key> keys;
-        keys.reserve(n);
-        for (const KeywordRow &row : m_rows)
-            keys.push_back(keyOf(row));
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const int c = compare(keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)]);
+        std::vector<std::pair<Key, int>> keyed;
+        keyed.reserve(n);
+        for (size_t i = 0; i < n; ++i)
+            keyed.emplace_back(keyOf(m_rows[i]), static_cast<int>(i));
+        std::stable_sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
+            const int c = compare(a.first, b.first);
             return ascending ? c < 0 : c > 0;
         });
+        for (size_t i = 0; i < n; ++i)
+            order[i] = keyed[i].second;
     };
 
     if (column == KeywordRow::Keywords && QLocale().language() == QLocale::C) {
