@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -188,8 +189,17 @@ QByteArray HtmlToText(const QByteArray &html)
     };
     static_assert(std::size(table) == 50);
 
+    // A row whose first byte the text lacks cannot match, then or later: no
+    // replacement brings in a byte that starts a searched text, except "&",
+    // which only "&amp;" (itself starting with "&") produces.
+    std::array<bool, 256> present{};
+    for (char c : html)
+        present[uchar(c)] = true;
+
     QByteArray text = html;
     for (const auto &row : table) {
+        if (!present[uchar(row[0][0])])
+            continue;
         text = ReplaceAllRescan(text, QByteArray::fromRawData(row[0], qsizetype(strlen(row[0]))),
                                 QByteArray::fromRawData(row[1], qsizetype(strlen(row[1]))));
     }
