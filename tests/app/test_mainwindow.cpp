@@ -41,12 +41,7 @@ class TestMainWindow : public QObject
             out.append(text(r, col));
         return out;
     }
-    void clickHeader(int column)
-    {
-        QHeaderView *header = w->lvwItems->horizontalHeader();
-        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-    }
+    void clickHeader(int column) { ClickHeader(*w, column); }
     QString writeFile(const QString &name, const QByteArray &data)
     {
         QFile f(folder.path() + QLatin1Char('/') + name);
@@ -87,12 +82,8 @@ private slots:
     void init()
     {
         QVERIFY(folder.isValid());
-        w = std::make_unique<TfrmMain>(Endpoints{}, programFolder());
-        msg.clear();
-        w->SetMessageBox(&msg);
-        TApplication::SetErrorBox(&msg);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w = OpenMainWindow(Endpoints{}, programFolder(), msg);
+        QVERIFY(w);
     }
     void cleanup()
     {

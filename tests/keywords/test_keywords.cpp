@@ -131,12 +131,8 @@ private slots:
         server.setChallengeMode(ChallengeMode::Never);
         Endpoints urls;
         urls.Suggest = bytes(server.suggestBase());
-        w = std::make_unique<TfrmMain>(urls, folder.path() + QLatin1Char('/'));
-        msg.clear();
-        w->SetMessageBox(&msg);
-        TApplication::SetErrorBox(&msg);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w = OpenMainWindow(urls, folder.path() + QLatin1Char('/'), msg);
+        QVERIFY(w);
     }
 
     void cleanup()

@@ -95,12 +95,9 @@ private slots:
     {
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
-        w = std::make_unique<TfrmMain>(Endpoints{}, programFolder());
-        msg.clear();
         strayModals.clear();
-        w->SetMessageBox(&msg);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w = OpenMainWindow(Endpoints{}, programFolder(), msg, false);
+        QVERIFY(w);
     }
     void cleanup()
     {

@@ -54,12 +54,7 @@ class TestEndToEnd : public QObject
     ScriptedMessageBox msg;
 
     TKeywordList &list() { return *w->Items(); }
-    void clickHeader(int column)
-    {
-        QHeaderView *header = w->lvwItems->horizontalHeader();
-        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-    }
+    void clickHeader(int column) { ClickHeader(*w, column); }
     void addKeywords(ModalScript &script, const std::function<void(TfrmAddKeywords &)> &fill)
     {
         const int before = script.opened;
@@ -78,10 +73,8 @@ private slots:
         QVERIFY(folder.isValid());
         box.setChallengeMode(sandbox::ChallengeMode::FirstTime);
         QVERIFY(box.start());
-        w = std::make_unique<TfrmMain>(SandboxEndpoints(box), folder.path() + QLatin1Char('/'));
-        w->SetMessageBox(&msg);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QLatin1Char('/'), msg, false);
+        QVERIFY(w);
     }
     void cleanupTestCase() { w.reset(); }
 

@@ -75,11 +75,8 @@ private slots:
     {
         box.clearFaults();
         box.clearRequests();
-        w = std::make_unique<TfrmMain>(SandboxEndpoints(box), folder.path() + QLatin1Char('/'));
-        msg.clear();
-        w->SetMessageBox(&msg);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QLatin1Char('/'), msg, false);
+        QVERIFY(w);
     }
     void cleanup() { w.reset(); }
 
@@ -352,13 +349,9 @@ private slots:
     {
         // The temporary page cannot be created: the general error handler
         // reports it, and the window must not stay in its running state.
-        w = std::make_unique<TfrmMain>(SandboxEndpoints(box),
-                                       folder.path() + QStringLiteral("/missing/"));
-        w->SetMessageBox(&msg);
-        TApplication::SetErrorBox(&msg);
+        w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QStringLiteral("/missing/"), msg);
         auto restore = qScopeGuard([] { TApplication::SetErrorBox(nullptr); });
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(w);
         addRows({"golf"});
         gather(0);
         QCOMPARE(msg.shown.size(), 1);

@@ -1,5 +1,12 @@
 #include "ModalScript.h"
 
+#include "ScriptedMessageBox.h"
+#include "app/FMain.h"
+#include "app/TApplication.h"
+
+#include <QHeaderView>
+#include <QTableView>
+
 #include <QDir>
 #include <QWidget>
 
@@ -10,4 +17,25 @@ void SaveShot(QWidget &widget, const QString &name)
         dir = QDir::currentPath() + QStringLiteral("/screenshots");
     QDir().mkpath(dir);
     widget.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+std::unique_ptr<TfrmMain> OpenMainWindow(const Endpoints &urls, const QString &programFolder,
+                                         ScriptedMessageBox &msg, bool reportErrors)
+{
+    auto window = std::make_unique<TfrmMain>(urls, programFolder);
+    msg.clear();
+    window->SetMessageBox(&msg);
+    if (reportErrors)
+        TApplication::SetErrorBox(&msg);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return nullptr;
+    return window;
+}
+
+void ClickHeader(TfrmMain &window, int column)
+{
+    QHeaderView *header = window.lvwItems->horizontalHeader();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
 }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QTest>
 #include <functional>
+#include <memory>
 
 class ModalScript
 {
@@ -50,3 +51,16 @@ template <typename T> T *child(QObject &parent, const char *name)
 
 // Saves a picture of a widget under the build folder's screenshots.
 void SaveShot(QWidget &widget, const QString &name);
+
+class TfrmMain;
+class ScriptedMessageBox;
+struct Endpoints;
+
+// Opens the real main window on a program folder (with its trailing
+// separator), with msg answering every box; with reportErrors the general
+// error handler's boxes too (undo it with TApplication::SetErrorBox(nullptr)).
+std::unique_ptr<TfrmMain> OpenMainWindow(const Endpoints &urls, const QString &programFolder,
+                                         ScriptedMessageBox &msg, bool reportErrors = true);
+
+// Clicks a column header of the keyword list, as the user does.
+void ClickHeader(TfrmMain &window, int column);
