@@ -73,16 +73,25 @@ int WriteFailure(QSaveFile &out)
     return Fail(FileError, QStringLiteral("cannot write %1: %2").arg(out.fileName(), reason));
 }
 
-int Encrypt(const QByteArray &password, const QString &plainPath, const QString &outPath)
+// Opens the input and checks the password; Ok or the failure's exit status.
+int OpenWithPassword(const QByteArray &password, QFile &in)
 {
     QString error;
-    QFile in(plainPath);
     if (!OpenInput(in, error))
         return Fail(FileError, error);
     if (password.size() > aes::MaxPasswordLength)
         return Fail(
             Usage,
             QStringLiteral("the password is longer than %1 bytes").arg(aes::MaxPasswordLength));
+    return Ok;
+}
+
+int Encrypt(const QByteArray &password, const QString &plainPath, const QString &outPath)
+{
+    QFile in(plainPath);
+    if (const int status = OpenWithPassword(password, in); status != Ok)
+        return status;
+    QString error;
     QSaveFile out(outPath);
     if (!OpenOutput(out, error))
         return Fail(FileError, error);
@@ -103,14 +112,10 @@ int Encrypt(const QByteArray &password, const QString &plainPath, const QString 
 // Without outPath it only verifies.
 int Decrypt(const QByteArray &password, const QString &inPath, const QString *outPath)
 {
-    QString error;
     QFile in(inPath);
-    if (!OpenInput(in, error))
-        return Fail(FileError, error);
-    if (password.size() > aes::MaxPasswordLength)
-        return Fail(
-            Usage,
-            QStringLiteral("the password is longer than %1 bytes").arg(aes::MaxPasswordLength));
+    if (const int status = OpenWithPassword(password, in); status != Ok)
+        return status;
+    QString error;
 
     const int mode = aes::ModeForPasswordLength(password.size());
     const int saltLength = aes::SaltLength(mode);
