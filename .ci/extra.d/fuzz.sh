@@ -1,18 +1,39 @@
 #!/usr/bin/env bash
-# Fuzzes settings-file decryption for a bounded time under AddressSanitizer.
-# Exits non-zero when the fuzzer finds a crash; the input is kept in the build
-# folder as crash-*.
+# Runs every libFuzzer target for a bounded time under AddressSanitizer, each
+# from the seeds kept in fuzz/corpus/<name>/. Exits non-zero when a target
+# finds a crash, a leak or a slow input; the input is kept in the build folder
+# as crash-*, leak-* or timeout-*.
+#   FUZZ_SECONDS  seconds per target (default 30)
+#   FUZZ_TARGETS  names to run (default: every fuzz_* program built)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 build=${FUZZ_BUILD:-build-fuzz}
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-30}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTARNWICK_FUZZ=ON -DTARNWICK_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_decrypt -j "${JOBS:-2}"
+cmake --build "$build" --target fuzzers -j "${JOBS:-2}"
 
-corpus="$build/fuzz-corpus"
-mkdir -p "$corpus"
-"$build/fuzz/fuzz_decrypt" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-  -max_len=4096 -artifact_prefix="$build/" -print_final_stats=1 "$corpus"
+targets=${FUZZ_TARGETS:-$(find "$build/fuzz" -maxdepth 1 -type f -executable -name 'fuzz_*' -printf '%f\n' | sort)}
+[ -n "$targets" ] || { echo "fuzz: no targets built" >&2; exit 1; }
+for name in $targets; do
+  echo "== fuzz: $name for ${seconds}s"
+  work="$build/fuzz-corpus/$name"
+  mkdir -p "$work"
+  seeds=()
+  [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
+  log="$build/$name.log"
+  status=0
+  # New inputs go to the work folder; the seeds in the repository stay as they are.
+  "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -max_len=8192 -artifact_prefix="$build/$name-" -print_final_stats=1 \
+    "$work" "${seeds[@]}" >"$log" 2>&1 || status=$?
+  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -40 "$log" >&2
+    echo "fuzz: $name failed with status $status (inputs: $build/$name-*)" >&2
+    exit 1
+  fi
+done
+echo "fuzz: every target ran clean"

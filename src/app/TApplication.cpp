@@ -1,5 +1,6 @@
 #include "app/TApplication.h"
 
+#include "base/ErrorReport.h"
 #include "base/MessageBox.h"
 
 #include <QFile>
@@ -11,7 +12,10 @@ IMessageBox *g_errorBox = nullptr;
 bool g_reporting = false;
 } // namespace
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    SetUnhandledErrorSink(&TApplication::ReportError);
+}
 
 void TApplication::SetErrorBox(IMessageBox *box)
 {
@@ -35,10 +39,9 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception &e) {
-        ReportError(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        ReportError(QStringLiteral("An unexpected error occurred."));
+        // The last net: handlers are guarded themselves.
+        ReportCurrentException();
     }
     return false;
 }
