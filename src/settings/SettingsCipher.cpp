@@ -39,18 +39,28 @@ bool EncryptSettingsFile(const QString &sourcePath, const QString &destPath)
     QFile source(sourcePath);
     if (!source.open(QIODevice::ReadOnly))
         return false;
-    QSaveFile dest(destPath);
-    if (!dest.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray encrypted;
+    QBuffer dest(&encrypted);
+    dest.open(QIODevice::WriteOnly);
     bool ok;
     {
         TEncryption cipher(QByteArray(SettingsPassword), SettingsBufferSize);
         ok = cipher.EncryptStream(&source, &dest);
     }
+    ok = ok && source.error() == QFileDevice::NoError;
     source.close();
-    if (!ok) {
-        dest.cancelWriting();
+    return ok && SaveFileWhole(destPath, encrypted);
+}
+
+bool SaveFileWhole(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
         return false;
     }
-    return dest.commit();
+    return file.commit();
 }

@@ -19,3 +19,9 @@ bool DecryptSettingsFile(const QString &sourcePath, const QString &destPath);
 // destination not writable) an existing destination file keeps its old
 // content and the result is false.
 bool EncryptSettingsFile(const QString &sourcePath, const QString &destPath);
+
+// Replaces the file at path with the bytes, all or nothing: a short write (a
+// full disk, a size limit) or a failed rename leaves any old file as it was
+// and gives false. QSaveFile alone commits a file cut short when the final
+// flush fails, so every byte count is checked here.
+bool SaveFileWhole(const QString &path, const QByteArray &bytes);
