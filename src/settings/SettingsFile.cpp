@@ -1,18 +1,286 @@
 #include "settings/SettingsFile.h"
 
-TSettingsPass ReadSettingsText(const QByteArray &, QRandomGenerator &)
+#include "base/TextLines.h"
+#include "settings/AesLib.h"
+#include "settings/SettingsCipher.h"
+#include "util/UUtils.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+
+namespace {
+
+struct SingleEntry
 {
-    return {};
+    const char *tag;
+    QByteArray TProgramSettings::*field; // null: the Make Money caption, not kept
+};
+
+// The file must hold its entries in this order: each is searched only after
+// the one before it.
+const std::array<SingleEntry, 17> SingleEntries{{
+    {"ApplicationName", &TProgramSettings::ApplicationName},
+    {"BranderCode", &TProgramSettings::BranderCode},
+    {"BranderType", &TProgramSettings::BranderType},
+    {"AffiliateURL", &TProgramSettings::AffiliateURL},
+    {"AffiliateTYPE", &TProgramSettings::AffiliateTYPE},
+    {"AffiliateID", &TProgramSettings::AffiliateID},
+    {"MasterNewsBaseURL", &TProgramSettings::MasterNewsBaseURL},
+    {"PlatinumNewsBaseURL", &TProgramSettings::PlatinumNewsBaseURL},
+    {"GoldNewsBaseURL", &TProgramSettings::GoldNewsBaseURL},
+    {"MasterPublID", &TProgramSettings::MasterPublID},
+    {"PlatinumPublID", &TProgramSettings::PlatinumPublID},
+    {"GoldPublID", &TProgramSettings::GoldPublID},
+    {"MakeMoneyButton", nullptr},
+    {"AppHelpURL", &TProgramSettings::AppHelpURL},
+    {"CopyrightYears", &TProgramSettings::CopyrightYears},
+    {"CopyrightCompany", &TProgramSettings::CopyrightCompany},
+    {"AboutText", &TProgramSettings::AboutText},
+}};
+
+const char LastNewsIdStart[] = "<%%LastNewsId%%>";
+const char LastNewsIdEnd[] = "<%%/LastNewsId%%>";
+
+bool StartsWithFolded(const QByteArray &text, const QByteArray &prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        uchar a = uchar(text[i]), b = uchar(prefix[i]);
+        if (a >= 'a' && a <= 'z')
+            a -= 'a' - 'A';
+        if (b >= 'a' && b <= 'z')
+            b -= 'a' - 'A';
+        if (a != b)
+            return false;
+    }
+    return true;
 }
 
-std::optional<QByteArray> ReadSettingsPlain(const QString &)
+// Cuts one entry from the working text and notes where it stood. The cut
+// only ever drops the working text's head, so what has been dropped tells the
+// position in the whole text.
+TSettingsEntryTrace Cut(const QByteArray &text, QByteArray &work, const QByteArray &tag, int number)
 {
-    return std::nullopt;
+    TSettingsEntryTrace entry;
+    entry.Tag = tag;
+    entry.Number = number;
+    const QByteArray name = entry.Name();
+    const QByteArray start = "<%%" + name + "%%>";
+    const QByteArray end = "<%%/" + name + "%%>";
+    const qsizetype before = text.size() - work.size();
+    entry.Value = CutBetween(work, start, end);
+    const qsizetype after = text.size() - work.size();
+    if (after == before)
+        return entry;
+    // Found: the working text now starts at the end marker, or, without
+    // one, right after the start marker.
+    if (StartsWithFolded(work, end)) {
+        entry.StartAt = after - entry.Value.size() - start.size();
+    } else {
+        entry.EndMissing = true;
+        entry.StartAt = after - start.size();
+    }
+    return entry;
 }
 
-QByteArray ReadLastNewsId(const QString &)
+void CutFamily(TSettingsTrace &trace, QByteArray &work, const QByteArray &tag,
+               QList<QByteArray> &members)
 {
-    return {};
+    for (int number = 1; number <= MaxNumberedEntries; ++number) {
+        trace.Entries.append(Cut(trace.Text, work, tag, number));
+        const QByteArray &value = trace.Entries.last().Value;
+        if (value.isEmpty())
+            break;
+        members.append(value);
+    }
 }
 
-void WriteLastNewsId(const QString &, const QByteArray &) {}
+int Pick(QRandomGenerator &random, qsizetype count)
+{
+    return int(random.bounded(quint32(count)));
+}
+
+// Both fields of a "caption^address" value; a missing second field is an
+// empty address.
+std::pair<QByteArray, QByteArray> TwoFields(const QByteArray &value)
+{
+    QList<QByteArray> pieces;
+    SplitByChar('^', value, pieces);
+    return {pieces.value(0), pieces.value(1)};
+}
+
+QString SettingsPath(const QString &programFolder)
+{
+    return QDir(programFolder).filePath(QLatin1String(SettingsFileName));
+}
+
+// The plain text of an encrypted file held in memory; nullopt when it fails
+// its password check or its code.
+std::optional<QByteArray> DecryptBytes(const QByteArray &encrypted)
+{
+    QByteArray source = encrypted;
+    QBuffer in(&source);
+    in.open(QIODevice::ReadOnly);
+    QByteArray plain;
+    QBuffer out(&plain);
+    out.open(QIODevice::WriteOnly);
+    TEncryption cipher(QByteArray(SettingsPassword), SettingsBufferSize);
+    if (!cipher.DecryptStream(&in, &out, source.size()))
+        return std::nullopt;
+    return plain;
+}
+
+} // namespace
+
+QList<QByteArray> SettingsEntryTags()
+{
+    QList<QByteArray> tags;
+    for (const SingleEntry &e : SingleEntries)
+        tags.append(e.tag);
+    return tags;
+}
+
+TSettingsTrace TraceSettingsText(const QByteArray &plainText)
+{
+    TSettingsTrace trace;
+    trace.Text = JoinLinesCrLf(TextLines(plainText));
+    QByteArray work = trace.Text;
+    for (const SingleEntry &e : SingleEntries)
+        trace.Entries.append(Cut(trace.Text, work, e.tag, 0));
+    CutFamily(trace, work, "Welcome", trace.Welcomes);
+    CutFamily(trace, work, "Banner", trace.Banners);
+    CutFamily(trace, work, "Link", trace.Links);
+    return trace;
+}
+
+TSettingsPass ReadSettingsText(const QByteArray &plainText, QRandomGenerator &random)
+{
+    TSettingsTrace trace = TraceSettingsText(plainText);
+    TSettingsPass pass;
+    TProgramSettings &s = pass.Settings;
+    for (size_t i = 0; i < SingleEntries.size(); ++i) {
+        const QByteArray &value = trace.Entries[qsizetype(i)].Value;
+        if (SingleEntries[i].field)
+            s.*SingleEntries[i].field = value;
+        else
+            pass.MakeMoneyCaption = value;
+    }
+    s.AffiliateURL.replace(AffiliatePlaceholder, s.AffiliateID);
+
+    if (!trace.Welcomes.isEmpty())
+        s.WelcomeHTML = trace.Welcomes[Pick(random, trace.Welcomes.size())];
+    if (!trace.Banners.isEmpty()) {
+        const int i = Pick(random, trace.Banners.size());
+        std::tie(s.BannerImage, s.BannerURL) = TwoFields(trace.Banners[i]);
+        s.BannerNumber = i + 1;
+    }
+    QList<QByteArray> &links = trace.Links;
+    if (!links.isEmpty()) {
+        std::tie(s.Link1Caption, s.Link1URL) = TwoFields(links.takeAt(Pick(random, links.size())));
+        if (!links.isEmpty())
+            std::tie(s.Link2Caption, s.Link2URL) = TwoFields(links[Pick(random, links.size())]);
+    }
+    return pass;
+}
+
+bool NewsButtonVisible(const TProgramSettings &s)
+{
+    const auto both = [](const QByteArray &publId, const QByteArray &base) {
+        return !publId.isEmpty() && !base.isEmpty();
+    };
+    const QByteArray &type = s.BranderType;
+    if (type == "Master" || type == "Free")
+        return both(s.MasterPublID, s.MasterNewsBaseURL);
+    if (type == "Platinum")
+        return both(s.PlatinumPublID, s.PlatinumNewsBaseURL);
+    if (type == "Gold")
+        return both(s.GoldPublID, s.GoldNewsBaseURL);
+    return false;
+}
+
+QByteArray BannerFileName(const QByteArray &bannerImage)
+{
+    const qsizetype cut = qMax(bannerImage.lastIndexOf('\\'), bannerImage.lastIndexOf(':'));
+    return bannerImage.mid(cut + 1);
+}
+
+std::optional<QByteArray> ReadSettingsPlain(const QString &programFolder)
+{
+    QFile file(SettingsPath(programFolder));
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray encrypted = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return QByteArray();
+    return DecryptBytes(encrypted).value_or(QByteArray());
+}
+
+QByteArray ReadLastNewsId(const QString &programFolder)
+{
+    const std::optional<QByteArray> plain = ReadSettingsPlain(programFolder);
+    if (!plain)
+        return {};
+    QByteArray text = JoinLinesCrLf(TextLines(*plain));
+    return CutBetween(text, LastNewsIdStart, LastNewsIdEnd);
+}
+
+QByteArray WithLastNewsId(const QByteArray &plainText, const QByteArray &value)
+{
+    const QByteArray start(LastNewsIdStart);
+    const QByteArray end(LastNewsIdEnd);
+    QList<QByteArray> lines = TextLines(plainText);
+    const QByteArray entry = start + value + end;
+    bool replaced = false;
+    for (QByteArray &line : lines) {
+        const qsizetype at = line.indexOf(start);
+        if (at < 0)
+            continue;
+        // The reader takes the end marker in any case; without one on the
+        // line, the entry runs to the line's end.
+        const qsizetype endAt = line.toLower().indexOf(end.toLower(), at + start.size());
+        const qsizetype stop = endAt < 0 ? line.size() : endAt + end.size();
+        line.replace(at, stop - at, entry);
+        replaced = true;
+        break;
+    }
+    if (!replaced)
+        lines.append(entry);
+    return JoinLinesCrLf(lines);
+}
+
+void WriteLastNewsId(const QString &programFolder, const QByteArray &value)
+{
+    const QString path = SettingsPath(programFolder);
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray stored = file.readAll();
+    const bool readOk = file.error() == QFileDevice::NoError;
+    file.close();
+    if (!readOk)
+        return;
+    // A file that fails its check is left exactly as it is: rewriting it
+    // would replace the reseller's settings by a single line.
+    const std::optional<QByteArray> plain = DecryptBytes(stored);
+    if (!plain)
+        return;
+
+    QByteArray updated = WithLastNewsId(*plain, value);
+    QBuffer in(&updated);
+    in.open(QIODevice::ReadOnly);
+    QByteArray encrypted;
+    QBuffer out(&encrypted);
+    out.open(QIODevice::WriteOnly);
+    {
+        TEncryption cipher(QByteArray(SettingsPassword), SettingsBufferSize);
+        if (!cipher.EncryptStream(&in, &out))
+            return;
+    }
+    SaveFileWhole(path, encrypted);
+}
