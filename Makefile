@@ -34,7 +34,7 @@ asan: deps $(ASAN_BUILD)/build.ninja
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+	@scripts/run-benchmarks.sh $(BUILD)/bench
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
