@@ -5,6 +5,7 @@
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
 #include "base/HttpClient.h"
+#include "base/ScreenText.h"
 #include "keywords/FAddKeywords.h"
 #include "keywords/FCaptcha.h"
 #include "keywords/FMainKeyword.h"
@@ -91,8 +92,8 @@ void setLink(QLabel *label, const QByteArray &caption, const QByteArray &url)
 {
     label->setText(caption.isEmpty() ? QString()
                                      : QStringLiteral("<a href=\"%1\">%2</a>")
-                                           .arg(QString::fromLocal8Bit(url).toHtmlEscaped(),
-                                                QString::fromLocal8Bit(caption).toHtmlEscaped()));
+                                           .arg(ToScreen(url).toHtmlEscaped(),
+                                                ToScreen(caption).toHtmlEscaped()));
 }
 
 } // namespace
@@ -344,7 +345,7 @@ void TfrmMain::FormShow()
 {
     if (!ProgramSettings.WelcomeHTML.isEmpty()) {
         pgcPrinc->setCurrentWidget(stsWelcome);
-        prfWelcome->setHtml(QString::fromLocal8Bit(ProgramSettings.WelcomeHTML));
+        prfWelcome->setHtml(ToScreen(ProgramSettings.WelcomeHTML));
     } else if (stsWelcome) {
         pgcPrinc->removeWidget(stsWelcome);
         stsWelcome->deleteLater();
@@ -431,9 +432,8 @@ void TfrmMain::btnMainKeywordClick()
     TfrmMainKeyword dialog(*msgMain, this);
     if (RunModal(dialog) != QDialog::Accepted)
         return;
-    MainKeyword = dialog.edtMainKeyword->text().toLocal8Bit();
-    bsSkinStatusPanel1->setText(QStringLiteral("Main Keyword: ") +
-                                QString::fromLocal8Bit(MainKeyword));
+    MainKeyword = FromScreen(dialog.edtMainKeyword->text());
+    bsSkinStatusPanel1->setText(QStringLiteral("Main Keyword: ") + ToScreen(MainKeyword));
     MainStatusPanel->clear();
 }
 
@@ -443,7 +443,7 @@ void TfrmMain::btnAddKeywordClick()
     if (RunModal(dialog) != QDialog::Accepted)
         return;
     if (!dialog.edtAddKeyword->text().isEmpty()) {
-        m_items->addRow(dialog.edtAddKeyword->text().toLocal8Bit());
+        m_items->addRow(FromScreen(dialog.edtAddKeyword->text()));
         SetRowCountText(ItemsListedText(m_items->count()));
     } else {
         AddKeywordsFromFile(dialog.edtList->text());
@@ -585,7 +585,7 @@ std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &pageHtml)
     dialog.PageHtml = pageHtml;
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
-    return CaptchaAnswer{dialog.edtPassword->text().toLocal8Bit(), dialog.RandomValue,
+    return CaptchaAnswer{FromScreen(dialog.edtPassword->text()), dialog.RandomValue,
                          dialog.SeedValue};
 }
 

@@ -1,5 +1,7 @@
 #include "base/ErrorReport.h"
 
+#include "base/ScreenText.h"
+
 #include <QtGlobal>
 
 namespace {
@@ -28,7 +30,7 @@ void ReportCurrentException()
     try {
         throw;
     } catch (const std::exception &e) {
-        ReportUnhandledError(QString::fromLocal8Bit(e.what()));
+        ReportUnhandledError(ToScreen(QByteArray(e.what())));
     } catch (...) {
         ReportUnhandledError(QStringLiteral("An unexpected error occurred."));
     }

@@ -1,5 +1,6 @@
 #include "base/HttpClient.h"
 
+#include "base/ScreenText.h"
 #include "base/TextLines.h"
 
 #include <QCoreApplication>
@@ -235,8 +236,10 @@ bool THttpClient::FetchPage(const QByteArray &address, QByteArray &page)
     const QString tempPath = QDir(m_programFolder).filePath(QStringLiteral("test.html"));
     QFile temp(tempPath);
     if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error("Cannot create file \"" + tempPath.toLocal8Bit().toStdString() +
-                                 "\". " + temp.errorString().toLocal8Bit().toStdString());
+        throw std::runtime_error(
+            FromScreen(
+                QStringLiteral("Cannot create file \"%1\". %2").arg(tempPath, temp.errorString()))
+                .toStdString());
     auto removeTemp = qScopeGuard([&] {
         temp.close();
         QFile::remove(tempPath);
@@ -244,8 +247,7 @@ bool THttpClient::FetchPage(const QByteArray &address, QByteArray &page)
 
     const QString failed =
         QStringLiteral("Connection error, check if you are connected and url exists.");
-    emit statusText(QStringLiteral("Getting URL: ") + QString::fromLocal8Bit(address) +
-                    QStringLiteral("..."));
+    emit statusText(QStringLiteral("Getting URL: ") + ToScreen(address) + QStringLiteral("..."));
     emit work(0);
     QCoreApplication::processEvents();
 

@@ -1,4 +1,5 @@
 #include "base/KeywordList.h"
+#include "base/ScreenText.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -132,7 +133,7 @@ void TKeywordList::sortByColumn(int column, bool ascending)
         // case-insensitive, and plain strings compare much faster than keys.
         sortWith(
             [](const KeywordRow &row) {
-                return QString::fromLocal8Bit(row[KeywordRow::Keywords]).toCaseFolded();
+                return ToScreen(row[KeywordRow::Keywords]).toCaseFolded();
             },
             [](const QString &a, const QString &b) { return QString::compare(a, b); });
     } else if (column == KeywordRow::Keywords) {
@@ -140,7 +141,7 @@ void TKeywordList::sortByColumn(int column, bool ascending)
         collator.setCaseSensitivity(Qt::CaseInsensitive);
         sortWith(
             [&](const KeywordRow &row) {
-                return collator.sortKey(QString::fromLocal8Bit(row[KeywordRow::Keywords]));
+                return collator.sortKey(ToScreen(row[KeywordRow::Keywords]));
             },
             [](const QCollatorSortKey &a, const QCollatorSortKey &b) { return a.compare(b); });
     } else {
@@ -182,7 +183,7 @@ QVariant TKeywordList::data(const QModelIndex &index, int role) const
         return {};
     const KeywordRow &r = row(index.row());
     if (role == Qt::DisplayRole)
-        return QString::fromLocal8Bit(r[index.column()]);
+        return ToScreen(r[index.column()]);
     if (role == Qt::CheckStateRole && index.column() == 0)
         return r.Checked ? Qt::Checked : Qt::Unchecked;
     return {};

@@ -1,6 +1,7 @@
 #include "keywords/KeywordFile.h"
 
 #include "base/KeywordList.h"
+#include "base/ScreenText.h"
 #include "base/StatusBar.h"
 #include "base/TextLines.h"
 
@@ -14,12 +15,14 @@ void AddKeywordsFromFile(const QString &path, TKeywordList &list, IStatusBar &st
         return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Cannot open file \"" + path.toStdString() + "\". " +
-                                 file.errorString().toStdString());
+        throw std::runtime_error(
+            FromScreen(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()))
+                .toStdString());
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error("Cannot read file \"" + path.toStdString() + "\". " +
-                                 file.errorString().toStdString());
+        throw std::runtime_error(
+            FromScreen(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()))
+                .toStdString());
     list.appendKeywords(TextLines(data), list.count() + 1);
     status.SetRowCountText(QStringLiteral("Total: ") + QString::number(list.count()));
 }

@@ -4,6 +4,7 @@
 #include "app/FMain.h"
 #include "app/TApplication.h"
 #include "base/HttpClient.h"
+#include "base/ScreenText.h"
 #include "keywords/FAddKeywords.h"
 #include "keywords/FMainKeyword.h"
 #include "support/ModalScript.h"
@@ -54,7 +55,7 @@ class TestMainWindow : public QObject
         ModalScript script;
         script.then([&](QDialog &d) {
             auto &dlg = static_cast<TfrmAddKeywords &>(d);
-            dlg.edtAddKeyword->setText(QString::fromLocal8Bit(phrase));
+            dlg.edtAddKeyword->setText(ToScreen(phrase));
             QTest::mouseClick(dlg.btnOk, Qt::LeftButton);
         });
         QTest::mouseClick(w->btnAddKeyword, Qt::LeftButton);
@@ -68,6 +69,13 @@ class TestMainWindow : public QObject
             QTest::mouseClick(dlg.btnOk, Qt::LeftButton);
         });
         QTest::mouseClick(w->btnAddKeyword, Qt::LeftButton);
+    }
+    // Key presses carrying text, as a keyboard layout with accents sends them.
+    static void typeText(QWidget *edit, const QString &text)
+    {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key(c.toUpper().unicode()), QString(c),
+                                Qt::NoModifier);
     }
     void fillRows(const QList<QByteArrayList> &rows)
     {
@@ -213,6 +221,39 @@ private slots:
                               QStringLiteral("Please select a valid file.")}));
         QCOMPARE(list().count(), 0);
         QCOMPARE(w->SecondStatusPanel->text(), QStringLiteral("untouched"));
+    }
+
+    void eightBitText_typedGoesInAsUtf8AndBytesShowAsTheyWereMeant()
+    {
+        ModalScript script;
+        script.then([](QDialog &d) {
+            auto &dlg = static_cast<TfrmMainKeyword &>(d);
+            typeText(dlg.edtMainKeyword, QStringLiteral("golf caf\u00E9"));
+            QTest::mouseClick(dlg.btnOk, Qt::LeftButton);
+        });
+        script.then([](QDialog &d) {
+            auto &dlg = static_cast<TfrmAddKeywords &>(d);
+            typeText(dlg.edtAddKeyword, QStringLiteral("caf\u00E9"));
+            QTest::mouseClick(dlg.btnOk, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->btnMainKeyword, Qt::LeftButton);
+        QCOMPARE(w->MainKeyword, QByteArray("golf caf\xC3\xA9"));
+        QCOMPARE(w->bsSkinStatusPanel1->text(), QStringLiteral("Main Keyword: golf caf\u00E9"));
+        QTest::mouseClick(w->btnAddKeyword, Qt::LeftButton);
+        QCOMPARE(text(0, KeywordRow::Keywords), QByteArray("caf\xC3\xA9"));
+
+        // A file in the services' code page and one in UTF-8.
+        importFile(writeFile(QStringLiteral("cp1252.txt"), "golf caf\xE9\r\n\x93golf\x94\r\n"));
+        importFile(writeFile(QStringLiteral("utf8.txt"), "golf caf\xC3\xA9\n"));
+        QCOMPARE(
+            column(KeywordRow::Keywords),
+            (QByteArrayList{"caf\xC3\xA9", "golf caf\xE9", "\x93golf\x94", "golf caf\xC3\xA9"}));
+        const QStringList shown = {QStringLiteral("caf\u00E9"), QStringLiteral("golf caf\u00E9"),
+                                   QStringLiteral("\u201Cgolf\u201D"),
+                                   QStringLiteral("golf caf\u00E9")};
+        for (int r = 0; r < shown.size(); ++r)
+            QCOMPARE(w->lvwItems->model()->index(r, KeywordRow::Keywords).data().toString(),
+                     shown[r]);
     }
 
     void importFile_linesAddToListAndNumberOn()

@@ -124,6 +124,26 @@ private slots:
         QVERIFY(!header(sent[0], "Accept-Encoding").contains("gzip"));
     }
 
+    void statusText_showsEightBitAddressAsMeant_data()
+    {
+        QTest::addColumn<QByteArray>("query");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Windows-1252")
+            << QByteArray("golf+caf\xE9") << QStringLiteral("golf+caf\u00E9");
+        QTest::newRow("UTF-8") << QByteArray("golf+caf\xC3\xA9")
+                               << QStringLiteral("golf+caf\u00E9");
+    }
+    void statusText_showsEightBitAddressAsMeant()
+    {
+        QFETCH(QByteArray, query);
+        QFETCH(QString, shown);
+        QByteArray page;
+        QVERIFY(http->FetchPage(google(query), page));
+        QCOMPARE(statuses.first(), QStringLiteral("Getting URL: ") +
+                                       QString::fromLatin1(google()).chopped(4) + shown +
+                                       QStringLiteral("..."));
+    }
+
     void progress_announcesLengthAndEnds()
     {
         server.addFault(Fault{"/google", 0, 0, 0, 0, false, false, 20000, 1});

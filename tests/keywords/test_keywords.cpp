@@ -7,6 +7,7 @@
 #include "app/FMain.h"
 #include "app/TApplication.h"
 #include "base/HttpClient.h"
+#include "base/ScreenText.h"
 #include "keywords/FCaptcha.h"
 #include "keywords/GatherKeywords.h"
 #include "support/ModalScript.h"
@@ -110,7 +111,7 @@ class TestKeywords : public QObject
             const QByteArray text =
                 typed.isNull() ? bytes(server.expectedAnswer(dlg.RandomValue.toStdString()))
                                : typed;
-            QTest::keyClicks(dlg.edtPassword, QString::fromLocal8Bit(text));
+            QTest::keyClicks(dlg.edtPassword, ToScreen(text));
             if (!shot.isEmpty())
                 SaveShot(dlg, shot);
             QTest::mouseClick(dlg.btnOk, Qt::LeftButton);
