@@ -1,5 +1,6 @@
 #include "settings/CipherTestSupport.h"
 #include "settings/SettingsCipher.h"
+#include "settings/SettingsFile.h"
 
 #include <QFile>
 #include <QProcess>
@@ -33,7 +34,22 @@ bool IsOneLine(const QByteArray &text)
     return text.endsWith('\n') && text.count('\n') == 1 && text.size() > 10;
 }
 
-const QByteArray Text = "[Settings]\r\nAppName=Example Tool\r\nBrander=ab12\r\n";
+const QByteArray Text = "<%%ApplicationName%%>Example Tool<%%/ApplicationName%%>\r\n"
+                        "<%%BranderCode%%>ab12<%%/BranderCode%%>\r\n";
+
+QByteArray Entry(const QByteArray &tag, const QByteArray &value)
+{
+    return "<%%" + tag + "%%>" + value + "<%%/" + tag + "%%>\r\n";
+}
+
+QList<QByteArray> WarningLines(const QByteArray &err)
+{
+    QList<QByteArray> lines;
+    for (const QByteArray &line : err.split('\n'))
+        if (line.startsWith("warning: "))
+            lines.append(line);
+    return lines;
+}
 
 } // namespace
 
@@ -87,6 +103,9 @@ private slots:
             << QStringList{"--password", "nope", "decrypt", "@good", "@out"} << 3;
         QTest::newRow("program password on other file")
             << QStringList{"decrypt", "@other", "@out"} << 3;
+        QTest::newRow("plain text given to decrypt")
+            << QStringList{"decrypt", "@plain", "@out"} << 3;
+        QTest::newRow("check with wrong password") << QStringList{"check", "@other"} << 3;
         QTest::newRow("flipped ciphertext byte") << QStringList{"decrypt", "@flipped", "@out"} << 4;
         QTest::newRow("flipped code byte") << QStringList{"decrypt", "@badcode", "@out"} << 4;
         QTest::newRow("too short") << QStringList{"decrypt", "@short", "@out"} << 4;
@@ -100,6 +119,12 @@ private slots:
         QTest::newRow("unknown command") << QStringList{"unbrand", "@good", "@out"} << 1;
         QTest::newRow("unknown option") << QStringList{"--frobnicate", "check", "@good"} << 1;
         QTest::newRow("password without value") << QStringList{"check", "@good", "--password"} << 1;
+        QTest::newRow("both password options")
+            << QStringList{"--password", "a", "--password-hex", "61", "check", "@good"} << 1;
+        QTest::newRow("odd hex digits")
+            << QStringList{"--password-hex", "616", "check", "@good"} << 1;
+        QTest::newRow("not hex") << QStringList{"--password-hex", "6g", "check", "@good"} << 1;
+        QTest::newRow("template with a file") << QStringList{"template", "@out"} << 1;
     }
 
     void refusals_exitStatusOneLineAndNoOutput()
@@ -130,6 +155,8 @@ private slots:
         const Result r = Brand(arguments);
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(IsOneLine(r.err), r.err.constData());
+        if (exitCode == 3)
+            QVERIFY(r.err.contains("wrong password, or not an encrypted settings file"));
         QVERIFY(r.out.isEmpty());
         QVERIFY(!QFile::exists(dir.filePath("out")));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 6);
@@ -146,12 +173,172 @@ private slots:
         QCOMPARE(ReadFile(dir.filePath("out")), QByteArray("earlier result"));
     }
 
+    // The shell hands over bytes that are no valid text; they must reach the
+    // cipher unchanged, and the hex form must name the same password.
+    void password_exactBytesAndHexAgree()
+    {
+        const QString plain = dir.filePath("plain.txt");
+        QVERIFY(WriteFile(plain, Text));
+        QProcess sh;
+        sh.start("/bin/sh", {"-c",
+                             "exec \"$0\" --password \"$(printf '\\351t\\351')\" encrypt "
+                             "\"$1\" \"$2\"",
+                             TARNWICK_BRAND_EXE, plain, dir.filePath("latin1.dat")});
+        QVERIFY(sh.waitForFinished(60000));
+        QCOMPARE(sh.exitCode(), 0);
+        const QByteArray encrypted = ReadFile(dir.filePath("latin1.dat"));
+        const cipher_test::Decrypted d = cipher_test::Decrypt("\xE9t\xE9", encrypted);
+        QVERIFY(d.ok);
+        QCOMPARE(d.plain, Text);
+
+        QCOMPARE(Brand({"--password-hex", "E974e9", "decrypt", dir.filePath("latin1.dat"),
+                        dir.filePath("back")})
+                     .exitCode,
+                 0);
+        QCOMPARE(ReadFile(dir.filePath("back")), Text);
+        // A password typed in UTF-8 is its UTF-8 bytes.
+        QCOMPARE(Brand({"--password=\u00e9t\u00e9", "encrypt", plain, dir.filePath("utf8.dat")})
+                     .exitCode,
+                 0);
+        QVERIFY(cipher_test::Decrypt("\xC3\xA9t\xC3\xA9", ReadFile(dir.filePath("utf8.dat"))).ok);
+    }
+
+    void template_checksCleanAndTheProgramReadsIt()
+    {
+        const Result t = Brand({"template"});
+        QCOMPARE(t.exitCode, 0);
+        const QString plain = dir.filePath("settings.txt");
+        const QString encrypted = dir.filePath("dbsettings.dat");
+        QVERIFY(WriteFile(plain, t.out));
+
+        // Its banners are named by number: without the files it says so.
+        Result r = Brand({"check", plain});
+        QCOMPARE(r.exitCode, 5);
+        QCOMPARE(WarningLines(r.err).size(), 2);
+        QVERIFY(r.err.contains("banner1.dat") && r.err.contains("banner2.dat"));
+
+        QVERIFY(WriteFile(dir.filePath("banner1.dat"), "GIF89a"));
+        QVERIFY(WriteFile(dir.filePath("banner2.dat"), "png"));
+        r = Brand({"check", plain});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.isEmpty(), r.err.constData());
+        QVERIFY(r.out.contains("plain settings text"));
+
+        QCOMPARE(Brand({"encrypt", plain, encrypted}).exitCode, 0);
+        r = Brand({"check", encrypted});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("encrypted settings file"));
+
+        // The listing follows the program's reading order, one line each.
+        qsizetype at = 0;
+        for (const QByteArray &tag :
+             SettingsEntryTags() + QList<QByteArray>{"Welcome1", "Welcome2", "Banner1", "Banner2",
+                                                     "Link1", "Link2", "Link3", "LastNewsId"}) {
+            const qsizetype next = r.out.indexOf("  " + tag + ' ', at);
+            QVERIFY2(next > at, tag.constData());
+            at = next;
+        }
+        QVERIFY(r.out.contains("AboutText            Demo finds the keywords"));
+
+        const std::optional<QByteArray> text = ReadSettingsPlain(dir.path());
+        QVERIFY(text);
+        QRandomGenerator random(3);
+        const TSettingsPass pass = ReadSettingsText(*text, random);
+        QCOMPARE(pass.Settings.ApplicationName, QByteArray("Demo"));
+        QVERIFY(NewsButtonVisible(pass.Settings));
+        QCOMPARE(pass.Settings.AffiliateURL, QByteArray("http://www.example.com/join?aff=12345"));
+        QVERIFY(!pass.Settings.WelcomeHTML.isEmpty() && !pass.Settings.Link2URL.isEmpty());
+        QVERIFY(pass.Settings.BannerNumber >= 1);
+    }
+
+    void check_warnsAboutWhatReadsEmpty_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("encrypt");
+        QTest::addColumn<QByteArray>("warning");
+        const QByteArray master = Entry("MasterNewsBaseURL", "http://m/");
+        QTest::newRow("entry before one already read")
+            << Entry("BranderType", "Master") + Entry("ApplicationName", "Demo") << false
+            << QByteArray("BranderType stands before ApplicationName");
+        QTest::newRow("end marker missing")
+            << "<%%ApplicationName%%>Demo\r\n" + Entry("BranderCode", "x") << false
+            << QByteArray("ApplicationName has no end marker");
+        QTest::newRow("family with a gap")
+            << Entry("Welcome1", "a") + Entry("Welcome2", "b") + Entry("Welcome4", "d") << false
+            << QByteArray("Welcome4 is never read: the Welcome family ends at Welcome3");
+        QByteArray seventeen;
+        for (int i = 1; i <= 17; ++i)
+            seventeen += Entry("Link" + QByteArray::number(i), "c^http://u");
+        QTest::newRow("more than 16")
+            << seventeen << true << QByteArray("Link17 is never read: a family holds at most");
+        QTest::newRow("banner without address")
+            << Entry("Banner1", "top.gif") << false << QByteArray("Banner1 has no address");
+        QTest::newRow("link with empty address")
+            << Entry("Link1", "Caption^") << false << QByteArray("Link1 has no address");
+        QTest::newRow("unknown tier")
+            << Entry("BranderType", "Silver") << false << QByteArray("\"Silver\" is none of");
+        QTest::newRow("tier in other case")
+            << Entry("BranderType", "master") + master + Entry("MasterPublID", "1") << false
+            << QByteArray("\"master\" is not \"Master\"");
+        QTest::newRow("tier without publisher id")
+            << Entry("BranderType", "Master") + master << false
+            << QByteArray("but MasterPublID is empty");
+        QTest::newRow("Free without the Master pair")
+            << Entry("BranderType", "Free") + Entry("PlatinumNewsBaseURL", "http://p/") +
+                   Entry("PlatinumPublID", "2")
+            << false << QByteArray("MasterNewsBaseURL and MasterPublID are empty");
+        QTest::newRow("banner file missing")
+            << Entry("Banner1", "a.png^http://a") + Entry("Banner2", "b.png^http://b") << true
+            << QByteArray("Banner2 needs the picture file banner2.dat");
+        QTest::newRow("placeholder in other case")
+            << Entry("AffiliateURL", "http://a/?a=%%AFFILIATEID%%&b=%%AffiliateId%%") +
+                   Entry("AffiliateID", "7")
+            << false << QByteArray("placeholder in another letter case");
+        QTest::newRow("placeholder without id")
+            << Entry("AffiliateURL", "http://a/?a=%%AFFILIATEID%%") << false
+            << QByteArray("the placeholder is removed");
+        QTest::newRow("misspelt tag")
+            << Entry("AplicationName", "Demo") + Entry("BranderCode", "x") << false
+            << QByteArray("<%%AplicationName%%> is not an entry");
+        QTest::newRow("leading zero") << Entry("BranderCode", "x") + Entry("Welcome01", "w")
+                                      << false << QByteArray("<%%Welcome01%%> is not an entry");
+        QTest::newRow("entry twice")
+            << Entry("ApplicationName", "A") + Entry("ApplicationName", "B") << false
+            << QByteArray("ApplicationName appears 2 times");
+        QTest::newRow("last news id in other case")
+            << Entry("ApplicationName", "A") + Entry("lastNewsID", "5") << true
+            << QByteArray("<%%lastNewsID%%> is read, but");
+        QTest::newRow("no entry at all") << QByteArray("[Settings]\r\nAppName=Example\r\n") << true
+                                         << QByteArray("no entry found");
+    }
+
+    void check_warnsAboutWhatReadsEmpty()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, encrypt);
+        QFETCH(QByteArray, warning);
+        QString file = dir.filePath("settings.txt");
+        QVERIFY(WriteFile(file, text));
+        QVERIFY(WriteFile(dir.filePath("banner1.dat"), "picture"));
+        if (encrypt) {
+            QVERIFY(EncryptSettingsFile(file, dir.filePath("dbsettings.dat")));
+            file = dir.filePath("dbsettings.dat");
+        }
+        const Result r = Brand({"check", file});
+        QCOMPARE(r.exitCode, 5);
+        const QList<QByteArray> warnings = WarningLines(r.err);
+        QVERIFY2(warnings.size() == 1, r.err.constData());
+        QVERIFY2(warnings[0].contains(warning), warnings[0].constData());
+        QVERIFY(r.err.endsWith("1 warning\n"));
+        QVERIFY(r.out.contains(encrypt ? "encrypted settings file" : "plain settings text"));
+    }
+
     void help_explainsCommands()
     {
         const Result r = Brand({"--help"});
         QCOMPARE(r.exitCode, 0);
-        for (const char *word :
-             {"encrypt PLAIN OUT", "decrypt IN OUT", "--password", "Exit status"})
+        for (const char *word : {"template", "encrypt PLAIN OUT", "decrypt IN OUT", "check FILE",
+                                 "--password", "--password-hex", "Exit status"})
             QVERIFY2(r.out.contains(word), word);
     }
 
