@@ -1,6 +1,7 @@
 #include "app/FMain.h"
 
 #include "base/CommandContext.h"
+#include "base/ErrorReport.h"
 #include "base/FDialogParts.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
@@ -11,6 +12,8 @@
 #include "keywords/FMainKeyword.h"
 #include "keywords/GatherKeywords.h"
 #include "keywords/KeywordFile.h"
+#include "news/UpdateCheck.h"
+#include "platform/Platform.h"
 #include "stats/CsvWriter.h"
 #include "stats/FSaveDialog.h"
 #include "stats/FSelectSearch.h"
@@ -267,7 +270,7 @@ void TfrmMain::BuildMainPage()
     connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
     connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
     connect(btnNews, &QToolButton::clicked, this, &TfrmMain::btnNewsClick);
-    connect(btnUpdate, &QToolButton::clicked, this, &TfrmMain::btnUpdateClick);
+    connect(btnUpdate, &QToolButton::clicked, this, Guarded([this] { btnUpdateClick(); }));
     connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
     connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
     connect(bsSkinButton2, &QPushButton::clicked, this, &TfrmMain::bsSkinButton2Click);
@@ -575,7 +578,23 @@ void TfrmMain::btnAboutClick() {}
 
 void TfrmMain::btnNewsClick() {}
 
-void TfrmMain::btnUpdateClick() {}
+void TfrmMain::btnUpdateClick()
+{
+    TBusyGuard busy(RunState);
+    if (!busy)
+        return;
+    CheckForUpdates(false);
+}
+
+void TfrmMain::CheckForUpdates(bool silent)
+{
+    QPointer<TfrmMain> self(this);
+    TUpdateContext ctx{*IdHTTP1, *msgMain, m_programFolder, m_endpoints.LiveUpdate,
+                       platform::StartProgram};
+    const TUpdateOutcome outcome = ::CheckForUpdates(ctx, silent);
+    if (self && outcome == TUpdateOutcome::UpdaterStarted)
+        close();
+}
 
 void TfrmMain::btnHelpClick() {}
 

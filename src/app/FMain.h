@@ -105,6 +105,9 @@ public:
     void IdHTTP1Work(qint64 count);
     void IdHTTP1WorkEnd();
 
+    // The update check; the window closes when the updater took over.
+    void CheckForUpdates(bool silent);
+
     void AddKeywordsFromFile(const QString &path);
     // Header clicks are switched off while Gather Data runs.
     void SetHeaderClicksEnabled(bool enabled);

@@ -81,6 +81,19 @@ bool ShellOpen(const QByteArray &program, const QByteArray &parameters)
 #endif
 }
 
+bool StartProgram(const QString &path, const QStringList &arguments)
+{
+#ifdef Q_OS_WIN
+    const QByteArray file = QDir::toNativeSeparators(path).toLocal8Bit();
+    const QByteArray parameters = arguments.join(QLatin1Char(' ')).toLocal8Bit();
+    const auto rc = reinterpret_cast<INT_PTR>(ShellExecuteA(
+        nullptr, "open", file.constData(), parameters.constData(), nullptr, SW_SHOWNORMAL));
+    return rc > 32;
+#else
+    return QProcess::startDetached(path, arguments);
+#endif
+}
+
 quint64 HighResolutionCounter()
 {
 #ifdef Q_OS_WIN

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace platform {
@@ -22,6 +23,12 @@ void ClearBrowserCommandOverride();
 // Windows: ShellExecuteA. Elsewhere the program is started detached with the
 // parameter string as its single argument, never through a shell.
 bool ShellOpen(const QByteArray &program, const QByteArray &parameters);
+
+// Starts a program with its own window. Windows: ShellExecuteA with "open"
+// and the arguments joined by blanks. Elsewhere the file itself is started
+// detached with each argument as one argument, never through a shell.
+// False when it could not be started.
+bool StartProgram(const QString &path, const QStringList &arguments);
 
 // Monotonic high-resolution counter (QueryPerformanceCounter on Windows,
 // falling back to the millisecond tick count; a nanosecond clock elsewhere).

@@ -135,6 +135,7 @@ struct Sandbox::Impl
     std::vector<NewsItem> newsItems;
     std::optional<std::string> newsOverride;
     std::string version = "2.01";
+    std::optional<std::string> updateOverride;
     std::vector<Fault> faults;
     std::vector<RecordedRequest> record;
 
@@ -355,6 +356,8 @@ Reply Sandbox::Impl::dispatch(const Incoming &in)
         return newsScript(in, "getnewsdetails.php");
     if (p == "/liveupdate/tarnwick/mainappupdate.inf") {
         std::lock_guard lock(mu);
+        if (updateOverride)
+            return {200, "text/plain", *updateOverride, {}};
         return {
             200, "text/plain", "[APPLICATION]\r\nName=Tarnwick\r\nVersion=" + version + "\r\n", {}};
     }
@@ -622,6 +625,18 @@ void Sandbox::setPublishedVersion(const std::string &version)
 {
     std::lock_guard lock(d->mu);
     d->version = version;
+}
+
+void Sandbox::setUpdateDescription(const std::string &rawIniText)
+{
+    std::lock_guard lock(d->mu);
+    d->updateOverride = rawIniText;
+}
+
+void Sandbox::clearUpdateDescription()
+{
+    std::lock_guard lock(d->mu);
+    d->updateOverride.reset();
 }
 
 std::string Sandbox::dollarHex(const std::string &bytes)

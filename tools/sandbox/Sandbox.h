@@ -116,6 +116,9 @@ public:
     void setValidPublisher(const std::string &publId, const std::string &prodCode); // replaces
     void addValidPublisher(const std::string &publId, const std::string &prodCode);
     void setPublishedVersion(const std::string &version); // default "2.01"
+    // mainappupdate.inf answers exactly this text instead of the usual one.
+    void setUpdateDescription(const std::string &rawIniText);
+    void clearUpdateDescription();
     // The escaped form a details reply carries for one item's HTML.
     static std::string dollarHex(const std::string &bytes);
 

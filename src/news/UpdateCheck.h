@@ -1,0 +1,52 @@
+#pragma once
+// The update check: the vendor's description file is downloaded into the
+// program folder, its version compared with ours, and on the user's word the
+// updater beside the program takes over.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+class IMessageBox;
+class THttpClient;
+
+inline constexpr char UpdateDescriptionName[] = "mainappupdate.inf";
+inline constexpr char UpdaterName[] = "Updater.exe";
+
+struct TUpdateDescription
+{
+    QByteArray Name;    // read but not used
+    QByteArray Version; // exactly as written; empty when absent
+};
+
+// Reads the "APPLICATION" section of an INI text; section and key names match
+// without regard to case, the first of repeated keys wins.
+TUpdateDescription ReadUpdateDescription(const QByteArray &iniText);
+
+// A decimal number written with a point, whatever the user's locale; any
+// other text, the empty one included, is 0.
+double VersionNumber(const QByteArray &text);
+
+// Downloads one address straight into a file, replacing an older one. True
+// only when the whole transfer succeeded; otherwise no file is left.
+bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString &localPath);
+
+enum class TUpdateOutcome {
+    NoUpdate,       // nothing newer, or nothing could be read
+    Declined,       // the user said Cancel
+    UpdaterMissing, // no updater, or it would not start
+    UpdaterStarted, // the caller closes the main window now
+};
+
+struct TUpdateContext
+{
+    THttpClient &Http;
+    IMessageBox &Msg;
+    QString ProgramFolder;     // with a trailing separator
+    QByteArray LiveUpdateBase; // ends with "/"
+    // Starts the updater with its arguments; false when it did not start.
+    std::function<bool(const QString &, const QStringList &)> StartProgram;
+};
+
+// The whole check. Silent: only a newer version speaks.
+TUpdateOutcome CheckForUpdates(TUpdateContext &ctx, bool silent);
