@@ -87,7 +87,7 @@ QLabel *linkLabel(const char *name)
     l->setCursor(Qt::PointingHandCursor);
     // A link label opens its own address when clicked.
     QObject::connect(l, &QLabel::linkActivated, l,
-                     [](const QString &url) { QDesktopServices::openUrl(QUrl(url)); });
+                     Guarded([](const QString &url) { QDesktopServices::openUrl(QUrl(url)); }));
     return l;
 }
 
@@ -123,7 +123,7 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
-    connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
 
     // The client area is 914 x 597 at design.
     resize(914, 597);
@@ -161,7 +161,7 @@ void TfrmMain::BuildWelcomePage()
     bottomLayout->addWidget(btnThanks);
     bottomLayout->addStretch();
     layout->addWidget(bottom);
-    connect(btnThanks, &QPushButton::clicked, this, &TfrmMain::btnThanksClick);
+    connect(btnThanks, &QPushButton::clicked, this, Guarded([this] { btnThanksClick(); }));
     pgcPrinc->addWidget(stsWelcome);
 }
 
@@ -227,7 +227,8 @@ void TfrmMain::BuildMainPage()
     header->setStretchLastSection(false);
     for (int c = 0; c < KeywordRow::ColumnCount; ++c)
         lvwItems->setColumnWidth(c, TKeywordList::ColumnWidths[c]);
-    connect(header, &QHeaderView::sectionClicked, this, &TfrmMain::lvwItemsColumnClick);
+    connect(header, &QHeaderView::sectionClicked, this,
+            Guarded([this](int column) { lvwItemsColumnClick(column); }));
     layout->addWidget(lvwItems, 1);
 
     QFrame *listButtons = panel("panListButtons", 35);
@@ -262,20 +263,23 @@ void TfrmMain::BuildMainPage()
 
     layout->addWidget(BuildStatusBar());
 
-    connect(btnMainKeyword, &QPushButton::clicked, this, &TfrmMain::btnMainKeywordClick);
-    connect(btnGatherKeyword, &QPushButton::clicked, this, &TfrmMain::btnGatherKeywordClick);
-    connect(btnAddKeyword, &QPushButton::clicked, this, &TfrmMain::btnAddKeywordClick);
-    connect(btnGatherData, &QPushButton::clicked, this, &TfrmMain::btnGatherDataClick);
-    connect(btnSaveResults, &QPushButton::clicked, this, &TfrmMain::btnSaveResultsClick);
-    connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
-    connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
-    connect(btnNews, &QToolButton::clicked, this, &TfrmMain::btnNewsClick);
+    connect(btnMainKeyword, &QPushButton::clicked, this,
+            Guarded([this] { btnMainKeywordClick(); }));
+    connect(btnGatherKeyword, &QPushButton::clicked, this,
+            Guarded([this] { btnGatherKeywordClick(); }));
+    connect(btnAddKeyword, &QPushButton::clicked, this, Guarded([this] { btnAddKeywordClick(); }));
+    connect(btnGatherData, &QPushButton::clicked, this, Guarded([this] { btnGatherDataClick(); }));
+    connect(btnSaveResults, &QPushButton::clicked, this,
+            Guarded([this] { btnSaveResultsClick(); }));
+    connect(btnMakeMoney, &QPushButton::clicked, this, Guarded([this] { btnMakeMoneyClick(); }));
+    connect(btnAbout, &QPushButton::clicked, this, Guarded([this] { btnAboutClick(); }));
+    connect(btnNews, &QToolButton::clicked, this, Guarded([this] { btnNewsClick(); }));
     connect(btnUpdate, &QToolButton::clicked, this, Guarded([this] { btnUpdateClick(); }));
-    connect(btnHelp, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
-    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
-    connect(bsSkinButton2, &QPushButton::clicked, this, &TfrmMain::bsSkinButton2Click);
-    connect(bsSkinButton3, &QPushButton::clicked, this, &TfrmMain::bsSkinButton3Click);
-    connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
+    connect(btnHelp, &QToolButton::clicked, this, Guarded([this] { btnHelpClick(); }));
+    connect(bsSkinButton1, &QPushButton::clicked, this, Guarded([this] { bsSkinButton1Click(); }));
+    connect(bsSkinButton2, &QPushButton::clicked, this, Guarded([this] { bsSkinButton2Click(); }));
+    connect(bsSkinButton3, &QPushButton::clicked, this, Guarded([this] { bsSkinButton3Click(); }));
+    connect(bsSkinButton4, &QPushButton::clicked, this, Guarded([this] { bsSkinButton4Click(); }));
 
     pgcPrinc->addWidget(stsMain);
 }

@@ -1,5 +1,6 @@
 #include "keywords/FAddKeywords.h"
 
+#include "base/ErrorReport.h"
 #include "base/FDialogParts.h"
 #include "base/FModal.h"
 #include "base/MessageBox.h"
@@ -39,9 +40,9 @@ TfrmAddKeywords::TfrmAddKeywords(IMessageBox &msg, QWidget *parent) : QDialog(pa
     layout->addLayout(fileRow);
     layout->addSpacing(6);
     layout->addLayout(OkCancelRow(btnOk, btnCancel));
-    connect(btnOk, &QPushButton::clicked, this, &TfrmAddKeywords::btnOkClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btnBrowse, &QPushButton::clicked, this, &TfrmAddKeywords::btnBrowseClick);
+    connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
+    connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
+    connect(btnBrowse, &QPushButton::clicked, this, Guarded([this] { btnBrowseClick(); }));
     setFixedSize(440, sizeHint().height());
 }
 

@@ -1,5 +1,6 @@
 #include "keywords/FCaptcha.h"
 
+#include "base/ErrorReport.h"
 #include "base/FDialogParts.h"
 #include "base/HttpClient.h"
 #include "base/MessageBox.h"
@@ -70,9 +71,9 @@ TfrmCaptcha::TfrmCaptcha(THttpClient &http, IMessageBox &msg, QWidget *parent)
     setTabOrder(bsSkinButton1, btnOk);
     setTabOrder(btnOk, btnCancel);
 
-    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmCaptcha::bsSkinButton1Click);
-    connect(btnOk, &QPushButton::clicked, this, &TfrmCaptcha::btnOkClick);
-    connect(btnCancel, &QPushButton::clicked, this, &TfrmCaptcha::btnCancelClick);
+    connect(bsSkinButton1, &QPushButton::clicked, this, Guarded([this] { bsSkinButton1Click(); }));
+    connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
+    connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { btnCancelClick(); }));
     setFixedSize(ViewWidth + 28 + 40, sizeHint().height());
 }
 

@@ -1,5 +1,6 @@
 #include "keywords/FMainKeyword.h"
 
+#include "base/ErrorReport.h"
 #include "base/FDialogParts.h"
 #include "base/MessageBox.h"
 
@@ -23,8 +24,8 @@ TfrmMainKeyword::TfrmMainKeyword(IMessageBox &msg, QWidget *parent) : QDialog(pa
     edtMainKeyword->setObjectName(QStringLiteral("edtMainKeyword"));
     layout->addWidget(edtMainKeyword);
     layout->addLayout(OkCancelRow(btnOk, btnCancel));
-    connect(btnOk, &QPushButton::clicked, this, &TfrmMainKeyword::btnOkClick);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnOk, &QPushButton::clicked, this, Guarded([this] { btnOkClick(); }));
+    connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
     setFixedSize(380, sizeHint().height());
 }
 

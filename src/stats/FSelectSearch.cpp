@@ -1,5 +1,6 @@
 #include "stats/FSelectSearch.h"
 
+#include "base/ErrorReport.h"
 #include "base/FDialogParts.h"
 
 #include <QHBoxLayout>
@@ -32,8 +33,8 @@ TfrmSelSearch::TfrmSelSearch(QWidget *parent) : QDialog(parent)
     layout->addStretch();
 
     layout->addLayout(OkCancelRow(btnOk, btnCancel));
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnOk, &QPushButton::clicked, this, Guarded([this] { accept(); }));
+    connect(btnCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
     setFixedSize(Width, Height);
 }
 

@@ -425,6 +425,40 @@ private slots:
         QCOMPARE(clicks, 2);
     }
 
+    void guardedCommand_exceptionStopsInItsHandler_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Gather Keywords") << QStringLiteral("btnGatherKeyword");
+        QTest::newRow("Gather Data") << QStringLiteral("btnGatherData");
+    }
+    void guardedCommand_exceptionStopsInItsHandler()
+    {
+        // The temporary page cannot be created: the command throws. The
+        // handler hands that to the general error handler; it never travels
+        // back through Qt's signal delivery to whoever pressed the button.
+        QFETCH(QString, button);
+        w = OpenMainWindow(Endpoints{}, programFolder() + QStringLiteral("missing/"), msg);
+        QVERIFY(w);
+        w->MainKeyword = "golf";
+        list().addRow("golf");
+        ModalScript script;
+        script.then(
+            [](QDialog &d) { QTest::mouseClick(child<QPushButton>(d, "btnOk"), Qt::LeftButton); });
+        bool returned = false;
+        try {
+            w->findChild<QPushButton *>(button)->click();
+            returned = true;
+        } catch (...) {
+        }
+        QVERIFY2(returned, "the exception left the button's signal");
+        QCOMPARE(msg.shown.size(), 1);
+        QCOMPARE(msg.shown.last().type, MsgType::Warning);
+        QVERIFY2(msg.shown.last().text.contains(QStringLiteral("test.html")),
+                 qPrintable(msg.shown.last().text));
+        QVERIFY(!w->RunState.Busy);
+        QCOMPARE(w->btnGatherData->text(), QStringLiteral("Gather Data"));
+    }
+
     void closeWhileIdle_setsStop()
     {
         w->close();

@@ -361,6 +361,38 @@ private slots:
         verifyIdle();
     }
 
+    void errorInsideRequestWait_reportedAndRunGoesOn()
+    {
+        // While a page waits, another window's command throws (its program
+        // folder is gone): the box shows it, the code that pressed the button
+        // goes on, and the waiting run finishes as if nothing happened.
+        std::unique_ptr<TfrmMain> other =
+            OpenMainWindow(SandboxEndpoints(box), folder.path() + QStringLiteral("/missing/"), msg);
+        auto restore = qScopeGuard([] { TApplication::SetErrorBox(nullptr); });
+        QVERIFY(other);
+        other->MainKeyword = "golf";
+        addRows({"golf", "tennis"});
+        holdRequest("/yahoo", 0);
+        bool returned = false;
+        WhenRequested thrower(
+            box, [](const auto &seen) { return seen.size() == 2; },
+            [&] {
+                other->btnGatherKeyword->click();
+                returned = true;
+            });
+        gather(0);
+        QVERIFY(thrower.fired());
+        QVERIFY2(returned, "the exception left the button's signal");
+        QCOMPARE(msg.shown.size(), 1);
+        QCOMPARE(msg.shown.last().type, MsgType::Warning);
+        QVERIFY(msg.shown.last().text.contains(QStringLiteral("test.html")));
+        verifyRowGathered(0, 0);
+        verifyRowGathered(1, 0);
+        QCOMPARE(box.requests().size(), size_t(6));
+        verifyIdle();
+        QVERIFY(!other->RunState.Busy);
+    }
+
     void searchTypeDialog_freshOnPreciseEveryRun_cancelChangesNothing()
     {
         addRows({"golf"});
