@@ -3,6 +3,7 @@
 #include "base/CommandContext.h"
 #include "base/ErrorReport.h"
 #include "base/FDialogParts.h"
+#include "base/FHtmlView.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
 #include "base/HttpClient.h"
@@ -14,15 +15,18 @@
 #include "keywords/KeywordFile.h"
 #include "news/UpdateCheck.h"
 #include "platform/Platform.h"
+#include "settings/FAbout.h"
+#include "settings/FBranding.h"
+#include "settings/SettingsFile.h"
 #include "stats/CsvWriter.h"
 #include "stats/FSaveDialog.h"
 #include "stats/FSelectSearch.h"
 #include "stats/GatherData.h"
+#include "util/UUtils.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
@@ -34,15 +38,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTableView>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -82,21 +86,8 @@ QLabel *linkLabel(const char *name)
 {
     auto *l = new QLabel;
     l->setObjectName(QLatin1String(name));
-    l->setTextFormat(Qt::RichText);
-    l->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    l->setCursor(Qt::PointingHandCursor);
-    // A link label opens its own address when clicked.
-    QObject::connect(l, &QLabel::linkActivated, l,
-                     Guarded([](const QString &url) { QDesktopServices::openUrl(QUrl(url)); }));
+    MakeLinkLabel(*l);
     return l;
-}
-
-void setLink(QLabel *label, const QByteArray &caption, const QByteArray &url)
-{
-    label->setText(caption.isEmpty() ? QString()
-                                     : QStringLiteral("<a href=\"%1\">%2</a>")
-                                           .arg(ToScreen(url).toHtmlEscaped(),
-                                                ToScreen(caption).toHtmlEscaped()));
 }
 
 } // namespace
@@ -145,10 +136,8 @@ void TfrmMain::BuildWelcomePage()
     auto *layout = new QVBoxLayout(stsWelcome);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    prfWelcome = new QTextBrowser;
+    prfWelcome = new THtmlView(*IdHTTP1, m_programFolder);
     prfWelcome->setObjectName(QStringLiteral("prfWelcome"));
-    prfWelcome->setReadOnly(true);
-    prfWelcome->setOpenExternalLinks(true);
     layout->addWidget(prfWelcome, 1);
     QFrame *bottom = panel("panWelcomeBottom", 39);
     auto *bottomLayout = new QHBoxLayout(bottom);
@@ -162,6 +151,13 @@ void TfrmMain::BuildWelcomePage()
     bottomLayout->addStretch();
     layout->addWidget(bottom);
     connect(btnThanks, &QPushButton::clicked, this, Guarded([this] { btnThanksClick(); }));
+    // A main window has no default button of its own, and the HTML view
+    // keeps the focus: Enter anywhere on the page means "Thanks".
+    for (QKeySequence key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        auto *enter = new QShortcut(key, stsWelcome);
+        enter->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(enter, &QShortcut::activated, btnThanks, &QPushButton::click);
+    }
     pgcPrinc->addWidget(stsWelcome);
 }
 
@@ -199,12 +195,15 @@ void TfrmMain::BuildMainPage()
 
     // Banner strip: the two pictures lie on top of each other, placed by hand.
     panBanner = panel("panBanner", 65);
-    imgBanner = new QLabel(panBanner);
+    imgBanner = new TBannerPicture(panBanner);
     imgBanner->setObjectName(QStringLiteral("imgBanner"));
     imgBanner->setGeometry(0, 0, 0, 0);
-    gifBanner = new QLabel(panBanner);
+    gifBanner = new TBannerPicture(panBanner);
     gifBanner->setObjectName(QStringLiteral("gifBanner"));
     gifBanner->hide();
+    // The strip is laid out only while its page shows: keep the pictures
+    // centred whenever it changes size.
+    panBanner->installEventFilter(this);
     layout->addWidget(panBanner);
 
     // Keyword list
@@ -254,8 +253,8 @@ void TfrmMain::BuildMainPage()
     lblLink1URL = linkLabel("lblLink1URL");
     lblLink2URL = linkLabel("lblLink2URL");
     lblLink2URL->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setLink(lblLink1URL, "Google", "http://www.google.com/");
-    setLink(lblLink2URL, "Google", "http://www.google.com/");
+    SetLink(*lblLink1URL, "Google", "http://www.google.com/");
+    SetLink(*lblLink2URL, "Google", "http://www.google.com/");
     linksLayout->addWidget(lblLink1URL);
     linksLayout->addStretch();
     linksLayout->addWidget(lblLink2URL);
@@ -280,6 +279,8 @@ void TfrmMain::BuildMainPage()
     connect(bsSkinButton2, &QPushButton::clicked, this, Guarded([this] { bsSkinButton2Click(); }));
     connect(bsSkinButton3, &QPushButton::clicked, this, Guarded([this] { bsSkinButton3Click(); }));
     connect(bsSkinButton4, &QPushButton::clicked, this, Guarded([this] { bsSkinButton4Click(); }));
+    connect(imgBanner, &TBannerPicture::clicked, this, Guarded([this] { imgBannerClick(); }));
+    connect(gifBanner, &TBannerPicture::clicked, this, Guarded([this] { gifBannerClick(); }));
 
     pgcPrinc->addWidget(stsMain);
 }
@@ -337,6 +338,15 @@ void TfrmMain::FormCreate()
 void TfrmMain::LoadSettings()
 {
     // Without a settings file the window keeps its designed look.
+    const std::optional<QByteArray> plain = ReadSettingsPlain(m_programFolder);
+    if (!plain)
+        return;
+    QRandomGenerator random = QRandomGenerator::securelySeeded();
+    const TSettingsPass pass = ReadSettingsText(*plain, random);
+    ProgramSettings = pass.Settings;
+    ApplyBranding({this, btnNews, btnMakeMoney, panBanner, imgBanner, gifBanner, panLinks,
+                   lblLink1URL, lblLink2URL},
+                  pass, m_programFolder);
 }
 
 void TfrmMain::showEvent(QShowEvent *event)
@@ -350,17 +360,24 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::FormShow()
 {
+    // A page is laid out only while it is current: show each once so that
+    // the main page has its real size before anyone looks at it.
+    for (int i = 0; i < pgcPrinc->count(); ++i) {
+        pgcPrinc->setCurrentIndex(i);
+        QCoreApplication::processEvents();
+    }
+    pgcPrinc->setCurrentIndex(0);
     if (!ProgramSettings.WelcomeHTML.isEmpty()) {
-        pgcPrinc->setCurrentWidget(stsWelcome);
-        prfWelcome->setHtml(ToScreen(ProgramSettings.WelcomeHTML));
+        pgcPrinc->setCurrentIndex(0);
+        prfWelcome->ShowDocument(ProgramSettings.WelcomeHTML);
     } else if (stsWelcome) {
         pgcPrinc->removeWidget(stsWelcome);
         stsWelcome->deleteLater();
         stsWelcome = nullptr;
         prfWelcome = nullptr;
         btnThanks = nullptr;
-        pgcPrinc->setCurrentWidget(stsMain);
     }
+    pgcPrinc->setCurrentIndex(0);
     FormResize();
 }
 
@@ -368,6 +385,13 @@ void TfrmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     FormResize();
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == panBanner && event->type() == QEvent::Resize)
+        FormResize();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::FormResize()
@@ -576,9 +600,16 @@ void TfrmMain::btnSaveResultsClick()
     SaveResults(ctx, m_programFolder, m_lastSavedFile);
 }
 
-void TfrmMain::btnMakeMoneyClick() {}
+void TfrmMain::btnMakeMoneyClick()
+{
+    OpenURL(ProgramSettings.AffiliateURL);
+}
 
-void TfrmMain::btnAboutClick() {}
+void TfrmMain::btnAboutClick()
+{
+    TfrmAbout dialog(ProgramSettings, this);
+    RunModal(dialog);
+}
 
 void TfrmMain::btnNewsClick() {}
 
@@ -600,7 +631,21 @@ void TfrmMain::CheckForUpdates(bool silent)
         close();
 }
 
-void TfrmMain::btnHelpClick() {}
+void TfrmMain::btnHelpClick()
+{
+    OpenURL(ProgramSettings.AppHelpURL);
+}
+
+void TfrmMain::imgBannerClick()
+{
+    if (!ProgramSettings.BannerURL.isEmpty())
+        OpenURL(ProgramSettings.BannerURL);
+}
+
+void TfrmMain::gifBannerClick()
+{
+    imgBannerClick();
+}
 
 std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &pageHtml)
 {

@@ -20,7 +20,8 @@ class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QTableView;
-class QTextBrowser;
+class TBannerPicture;
+class THtmlView;
 class QTimer;
 class QToolButton;
 class THttpClient;
@@ -55,7 +56,7 @@ public:
     QStackedWidget *pgcPrinc;
     QWidget *stsWelcome;
     QWidget *stsMain;
-    QTextBrowser *prfWelcome;
+    THtmlView *prfWelcome;
     QPushButton *btnThanks;
     // Button bar
     QPushButton *btnMainKeyword, *btnGatherKeyword, *btnAddKeyword, *btnGatherData, *btnSaveResults,
@@ -63,7 +64,7 @@ public:
     QToolButton *btnNews, *btnUpdate, *btnHelp;
     // Banner
     QFrame *panBanner;
-    QLabel *imgBanner, *gifBanner;
+    TBannerPicture *imgBanner, *gifBanner;
     // List
     QTableView *lvwItems;
     QPushButton *bsSkinButton1, *bsSkinButton2, *bsSkinButton3, *bsSkinButton4;
@@ -95,6 +96,8 @@ public:
     void btnNewsClick();
     void btnUpdateClick();
     void btnHelpClick();
+    void imgBannerClick();
+    void gifBannerClick();
     void bsSkinButton1Click();
     void bsSkinButton2Click();
     void bsSkinButton3Click();
@@ -120,6 +123,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

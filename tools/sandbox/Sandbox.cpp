@@ -3,6 +3,7 @@
 #include "detail/CaptchaImage.h"
 #include "detail/News.h"
 #include "detail/Pages.h"
+#include "detail/Site.h"
 #include "detail/Text.h"
 
 #include <httplib.h>
@@ -354,6 +355,10 @@ Reply Sandbox::Impl::dispatch(const Incoming &in)
         return newsScript(in, "getlastnews.php");
     if (p == "/news/getnewsdetails.php")
         return newsScript(in, "getnewsdetails.php");
+    if (p.rfind("/site/", 0) == 0) {
+        site::Page page = site::page(p.substr(6), in.query);
+        return {page.status, page.contentType, std::move(page.body), {}};
+    }
     if (p == "/liveupdate/tarnwick/mainappupdate.inf") {
         std::lock_guard lock(mu);
         if (updateOverride)
@@ -560,6 +565,11 @@ std::string Sandbox::newsBase() const
 std::string Sandbox::liveUpdateBase() const
 {
     return baseUrl() + "/liveupdate/tarnwick/";
+}
+
+std::string Sandbox::siteBase() const
+{
+    return baseUrl() + "/site/";
 }
 
 void Sandbox::setChallengeMode(ChallengeMode mode)

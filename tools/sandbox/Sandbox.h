@@ -1,7 +1,8 @@
 #pragma once
 // Plays every outside service the program talks to, on 127.0.0.1 only: the
 // keyword suggestion service with its security image, the three search
-// engines, the reseller's news scripts and the live-update folder. One port
+// engines, the reseller's news scripts, the reseller's own site (help,
+// affiliate and banner pages, the welcome picture) and the live-update folder. One port
 // serves them all, each under its own path prefix. Tests start it in-process;
 // the tarnwick-sandbox program runs it for the demo.
 //
@@ -100,6 +101,7 @@ public:
     std::string msnBase() const;        // baseUrl() + "/msn"
     std::string newsBase() const;       // baseUrl() + "/news/"
     std::string liveUpdateBase() const; // baseUrl() + "/liveupdate/tarnwick/"
+    std::string siteBase() const;       // baseUrl() + "/site/"
 
     // Suggestion service. Default mode: Never.
     void setChallengeMode(ChallengeMode);

@@ -93,6 +93,7 @@ int main(int argc, char **argv)
     std::printf("msn         %s\n", box.msnBase().c_str());
     std::printf("news        %s\n", box.newsBase().c_str());
     std::printf("liveupdate  %s\n", box.liveUpdateBase().c_str());
+    std::printf("site        %s\n", box.siteBase().c_str());
     std::printf("publisher   %s\n", publisher.c_str());
     std::printf("prodcode    %s\n", prodcode.c_str());
     std::fflush(stdout);
