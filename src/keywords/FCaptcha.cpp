@@ -4,7 +4,7 @@
 #include "base/FDialogParts.h"
 #include "base/HttpClient.h"
 #include "base/MessageBox.h"
-#include "util/UUtils.h"
+#include "keywords/SuggestionPage.h"
 
 #include <QHBoxLayout>
 #include <QImage>
@@ -93,13 +93,10 @@ void TfrmCaptcha::showEvent(QShowEvent *event)
 
 void TfrmCaptcha::FormShow()
 {
-    // One scanned copy: each marker is searched only after the one before.
-    QByteArray scanned = PageHtml;
-    RandomValue = CutBetween(scanned, "<input type=\"hidden\" name=\"random\" value=\"", "\"");
-    SeedValue = CutBetween(scanned, "<input type=\"hidden\" name=\"seed\" value=\"", "\"");
-    ImageSrc = CutBetween(scanned, "src=\"", "\"");
-    // One pass, not searched again: "&amp;amp;" keeps one "&amp;".
-    ImageSrc.replace("&amp;", "&");
+    const TCaptchaFields fields = ReadCaptchaPage(PageHtml);
+    RandomValue = fields.RandomValue;
+    SeedValue = fields.SeedValue;
+    ImageSrc = fields.ImageSrc;
     Navigate(ImageSrc);
 }
 

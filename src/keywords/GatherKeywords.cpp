@@ -7,12 +7,8 @@
 #include "base/MessageBox.h"
 #include "base/Prompts.h"
 #include "base/RunState.h"
-#include "base/StatusBar.h"
-#include "util/UUtils.h"
 
 namespace {
-
-const QByteArray TableHeader = QByteArrayLiteral("<th colspan=\"2\" class=\"keyword\"");
 
 bool IsChallenge(const QByteArray &page)
 {
@@ -53,21 +49,4 @@ void GatherKeywords(TCommandContext &ctx, const QByteArray &mainKeyword)
             return;
     }
     ParseSuggestionPage(page, ctx.List, ctx.Status);
-}
-
-void ParseSuggestionPage(const QByteArray &page, TKeywordList &list, IStatusBar &status)
-{
-    if (!page.contains(TableHeader))
-        return;
-    QByteArray scanned = page;
-    CutBetween(scanned, TableHeader, ">");
-    QByteArray phrase = HtmlToText(CutBetween(scanned, "<td class='k'>", "("));
-    while (!phrase.isEmpty()) {
-        // The searches run on past the row's end: a keyword cell without a
-        // count of its own takes the next one in the page.
-        const QByteArray count = HtmlToText(CutBetween(scanned, "<td class='s'>", "</td>"));
-        list.addRow(phrase, count);
-        status.SetRowCountText(ItemsListedText(list.count()));
-        phrase = HtmlToText(CutBetween(scanned, "<td class='k'>", "("));
-    }
 }

@@ -2,18 +2,14 @@
 // Gather Keywords: asks the suggestion service about the main keyword, passes
 // its security image check with the user's help and lists what it suggests.
 
+#include "keywords/SuggestionPage.h"
+
 #include <QByteArray>
 
 struct TCommandContext;
-class TKeywordList;
-class IStatusBar;
 
 // Marks a page that asks for the security image instead of suggestions.
 inline constexpr char ChallengeText[] = "Please enter the characters in the image";
 
 // The whole command. Refused quietly while another web command runs.
 void GatherKeywords(TCommandContext &ctx, const QByteArray &mainKeyword);
-
-// Appends one row per suggestion of a result page, numbered on from the rows
-// already listed, and updates the row-count text after each.
-void ParseSuggestionPage(const QByteArray &page, TKeywordList &list, IStatusBar &status);

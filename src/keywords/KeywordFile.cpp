@@ -23,6 +23,11 @@ void AddKeywordsFromFile(const QString &path, TKeywordList &list, IStatusBar &st
         throw std::runtime_error(
             FromScreen(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()))
                 .toStdString());
+    AddKeywordsFromText(data, list, status);
+}
+
+void AddKeywordsFromText(const QByteArray &data, TKeywordList &list, IStatusBar &status)
+{
     list.appendKeywords(TextLines(data), list.count() + 1);
     status.SetRowCountText(QStringLiteral("Total: ") + QString::number(list.count()));
 }

@@ -11,3 +11,6 @@ class IStatusBar;
 // A path that names no file does nothing; a file that cannot be read throws
 // std::runtime_error and leaves the list as it was.
 void AddKeywordsFromFile(const QString &path, TKeywordList &list, IStatusBar &status);
+
+// The same for a file's contents already read.
+void AddKeywordsFromText(const QByteArray &data, TKeywordList &list, IStatusBar &status);

@@ -3,14 +3,11 @@
 // every keyword of the list and writes the counts into the row.
 
 #include "base/Endpoints.h"
+#include "stats/EnginePages.h"
 
 #include <QByteArray>
 
 struct TCommandContext;
-
-enum class TEngine { Google, Yahoo, Msn };
-
-inline constexpr TEngine AllEngines[] = {TEngine::Google, TEngine::Yahoo, TEngine::Msn};
 
 // 0 = precise: the keyword goes out as a quoted phrase; 1 = broad.
 QByteArray QuoteText(int searchType);
@@ -19,10 +16,6 @@ QByteArray QuoteText(int searchType);
 // keyword is encoded as a form value ("golf clubs" -> "golf+clubs").
 QByteArray QueryAddress(const Endpoints &urls, TEngine engine, const QByteArray &keyword,
                         int searchType);
-
-// Cuts one engine's result count out of its result page; empty when the page
-// lacks the markers.
-QByteArray ResultRow(TEngine engine, const QByteArray &page);
 
 // The list column an engine's count goes to.
 int EngineColumn(TEngine engine);
