@@ -369,6 +369,8 @@ void TfrmMain::FormShow()
     pgcPrinc->setCurrentIndex(0);
     if (!ProgramSettings.WelcomeHTML.isEmpty()) {
         pgcPrinc->setCurrentIndex(0);
+        // The button is 265 pixels wide; its long caption stays whole.
+        FitTypeToWidth({btnThanks}, btnThanks->width(), 12, 9);
         prfWelcome->ShowDocument(ProgramSettings.WelcomeHTML);
     } else if (stsWelcome) {
         pgcPrinc->removeWidget(stsWelcome);
