@@ -308,6 +308,9 @@ private slots:
         QTest::newRow("last news id in other case")
             << Entry("ApplicationName", "A") + Entry("lastNewsID", "5") << true
             << QByteArray("<%%lastNewsID%%> is read, but");
+        QTest::newRow("zero byte")
+            << Entry("ApplicationName", "A") + QByteArray(1, '\0') + Entry("BranderCode", "b")
+            << true << QByteArray("zero byte at offset 46");
         QTest::newRow("no entry at all") << QByteArray("[Settings]\r\nAppName=Example\r\n") << true
                                          << QByteArray("no entry found");
     }

@@ -106,8 +106,11 @@ public:
             ++counts[m.name.toUpper()];
     }
 
-    TSettingsReport Run()
+    TSettingsReport Run(const QByteArray &plain)
     {
+        if (const qsizetype nul = plain.indexOf('\0'); nul >= 0)
+            Warn("the text holds a zero byte at offset " + QByteArray::number(nul) +
+                 ": the program reads nothing after it");
         ListAndCheckCuts();
         CheckFamilies();
         CheckTier();
@@ -309,7 +312,7 @@ private:
 
 TSettingsReport CheckSettingsText(const QByteArray &plainText, const QString &folder)
 {
-    return Checker(plainText, folder).Run();
+    return Checker(plainText, folder).Run(plainText);
 }
 
 QByteArray SettingsTemplate()
