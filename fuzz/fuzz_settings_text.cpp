@@ -4,7 +4,9 @@
 // must come from the text as rejoined with CR LF, the affiliate address after
 // its one replacement. Where each cut says it found its entry must hold that
 // entry's start marker and value, since the checker's messages rest on it.
+// The checker itself runs over every input too.
 
+#include "../tools/brand/SettingsCheck.h"
 #include "base/TextLines.h"
 #include "settings/SettingsFile.h"
 
@@ -71,6 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Check(s.AffiliateURL == QByteArray(rawAffiliate).replace(AffiliatePlaceholder, s.AffiliateID));
     Check(s.BannerNumber >= 0 && s.BannerNumber <= trace.Banners.size());
     Check((s.BannerNumber == 0) == trace.Banners.isEmpty());
+
+    const TSettingsReport report = CheckSettingsText(input, QStringLiteral("/nonexistent"));
+    Check(report.Listing.size() >= qsizetype(SettingsEntryTags().size()) + 4);
 
     const QByteArray stored = WithLastNewsId(input, "77");
     Check(stored.contains("<%%LastNewsId%%>77<%%/LastNewsId%%>"));
