@@ -10,6 +10,11 @@
 #   scripts/demo.sh --smoke N    run for N seconds, then close the program; fails
 #                                if it did not come up or ended early (for CI);
 #                                leaves a picture of the screen in demo/smoke.png
+#   scripts/demo.sh --prepare    build and fill demo/, start nothing
+#
+# The demo is branded as the reseller "Demo": its settings file is made with
+# tarnwick-brand from scripts/demo-settings.txt (the emulator's address put
+# in), its two banners are drawn here with ImageMagick.
 #
 # Environment of this script (the program itself takes none):
 #   TARNWICK_DEMO_PORT  emulator port, default 47811
@@ -24,10 +29,12 @@ demo="$repo/demo"
 base="http://127.0.0.1:$port"
 
 smoke=""
+prepare_only=""
 case "${1:-}" in
   "") ;;
   --smoke) smoke=${2:?"--smoke needs a number of seconds"} ;;
-  *) echo "usage: $0 [--smoke SECONDS]" >&2; exit 2 ;;
+  --prepare) prepare_only=1 ;;
+  *) echo "usage: $0 [--smoke SECONDS | --prepare]" >&2; exit 2 ;;
 esac
 
 say() { echo "demo: $*"; }
@@ -42,7 +49,7 @@ port_taken() {
       or build the demo for another port: TARNWICK_DEMO_PORT=<port> make run"
 }
 
-listening "$port" && port_taken
+[ -n "$prepare_only" ] || ! listening "$port" || port_taken
 
 # The program takes its service addresses only from the build.
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_BENCH=OFF \
@@ -51,12 +58,40 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWI
   -DTARNWICK_YAHOO_BASE="$base/yahoo" \
   -DTARNWICK_MSN_BASE="$base/msn" \
   -DTARNWICK_LIVEUPDATE_BASE="$base/liveupdate/tarnwick/" >/dev/null
-cmake --build "$build" --target tarnwick tarnwick-sandbox -j "$jobs"
+cmake --build "$build" --target tarnwick tarnwick-sandbox tarnwick-brand -j "$jobs"
 
 # The program's folder is where it keeps its temporary page and where the
 # save dialog opens first.
 mkdir -p "$demo"
 cp -f "$build/src/app/tarnwick" "$demo/tarnwick"
+
+# The reseller's files beside the program. The plain settings text stays in
+# the build folder; only the encrypted file goes beside the program.
+sed "s|@BASE@|$base|g" "$repo/scripts/demo-settings.txt" >"$build/demo-settings.txt"
+"$build/tools/brand/tarnwick-brand" encrypt "$build/demo-settings.txt" "$demo/dbsettings.dat"
+
+# Banner 1 is an animated GIF, banner 2 a still PNG, both 468 x 60.
+font=()
+convert -list font 2>/dev/null | grep -q "Font: DejaVu-Sans-Bold$" && font=(-font DejaVu-Sans-Bold)
+convert -size 468x60 -delay 70 \
+  \( "xc:#2f3e52" -fill white "${font[@]}" -pointsize 23 -gravity center -annotate +0+0 "Demo finds your keywords" \) \
+  \( "xc:#1f7a6d" -fill white "${font[@]}" -pointsize 23 -gravity center -annotate +0+0 "Gather. Count. Export." \) \
+  \( "xc:#b5562f" -fill white "${font[@]}" -pointsize 23 -gravity center -annotate +0+0 "Click for the spring offer" \) \
+  -loop 0 "gif:$demo/banner1.dat"
+convert -size 468x60 "gradient:#e8ecf1-#c9d6e3" -fill "#2f3e52" "${font[@]}" -pointsize 22 \
+  -gravity center -annotate +0+0 "Demo Tools: more ways to research" "png:$demo/banner2.dat"
+
+# Whatever the check would warn about shows here, before the window does.
+check_status=0
+"$build/tools/brand/tarnwick-brand" check "$demo/dbsettings.dat" >"$build/demo-check.txt" || check_status=$?
+if [ "$check_status" -ne 0 ]; then
+  cat "$build/demo-check.txt" >&2
+  die "the demo settings do not pass tarnwick-brand check (status $check_status)"
+fi
+if [ -n "$prepare_only" ]; then
+  say "prepared $demo (settings for the emulator on $base)"
+  exit 0
+fi
 
 sandbox_pid=""
 program_pid=""
@@ -96,6 +131,8 @@ say "emulator on $base (log: $demo/sandbox.log)"
 say "program folder $demo; your CSV files go there unless you choose another folder"
 say "try: Main Keyword (golf), Gather Keywords (answer the security image),"
 say "     Gather Data, Save Results. Close the window to stop."
+say "the program is branded as \"Demo\" (scripts/demo-settings.txt): welcome page,"
+say "     banners, links, Make Money, Help, About and the news button"
 
 cd "$demo"
 if [ -z "$smoke" ]; then
