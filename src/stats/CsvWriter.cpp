@@ -57,7 +57,9 @@ bool SaveCsvFile(const QString &fileName, const TKeywordList &list)
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (!WriteCsv(file, list)) {
+    // commit() flushes what is still buffered without noticing a failure, so
+    // a short file would replace the old one: flush and check first.
+    if (!WriteCsv(file, list) || !file.flush() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }

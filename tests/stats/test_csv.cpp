@@ -298,15 +298,25 @@ private slots:
         QVERIFY(QFileInfo(folder().filePath(QStringLiteral("taken.csv"))).isDir());
     }
 
+    void save_writeFailsMidway_existingFileIntact_data()
+    {
+        QTest::addColumn<int>("rows");
+        // Smaller than the file's write buffer: the failure shows only when
+        // the buffer is flushed.
+        QTest::newRow("buffered") << 100;
+        QTest::newRow("written through") << 500;
+    }
+
     void save_writeFailsMidway_existingFileIntact()
     {
+        QFETCH(int, rows);
         const QString target = folder().filePath(QStringLiteral("keep.csv"));
         {
             QFile f(target);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("precious");
         }
-        for (int i = 0; i < 500; ++i)
+        for (int i = 0; i < rows; ++i)
             addRow({"a long enough keyword phrase", "1,234", "5,678,000"});
 
         // The disk "fills up" after 4 KiB.
@@ -323,7 +333,7 @@ private slots:
         QCOMPARE(msg.texts(), QStringList{QStringLiteral("Unable to save the file.")});
         QCOMPARE(readAll(target), QByteArray("precious"));
         QCOMPARE(filesInFolder(), QStringList{QStringLiteral("keep.csv")});
-        QCOMPARE(list().count(), 500);
+        QCOMPARE(list().count(), rows);
     }
 };
 
