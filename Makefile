@@ -3,13 +3,14 @@
 # make test  - install what is needed, build, run every test
 # make asan  - the test suite under AddressSanitizer + UndefinedBehaviorSanitizer
 # make bench - build and run the benchmarks
+# make package - the Debian package and the portable .tar.gz (in $(BUILD))
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: deps build run test asan bench format clean
+.PHONY: deps build run test asan bench package format clean
 
 deps:
 	@scripts/install-deps.sh
@@ -35,6 +36,10 @@ asan: deps $(ASAN_BUILD)/build.ninja
 
 bench: build
 	@scripts/run-benchmarks.sh $(BUILD)/bench
+
+package: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target tarnwick tarnwick-brand -j $(JOBS)
+	cd $(BUILD) && cpack -G "DEB;TGZ"
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

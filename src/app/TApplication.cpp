@@ -4,6 +4,7 @@
 #include "base/MessageBox.h"
 
 #include <QFile>
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 
@@ -15,6 +16,8 @@ bool g_reporting = false;
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     SetUnhandledErrorSink(&TApplication::ReportError);
+    // Every window without an icon of its own shows the program's.
+    setWindowIcon(BuiltInIcon());
 }
 
 void TApplication::SetErrorBox(IMessageBox *box)
@@ -44,6 +47,15 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
         ReportCurrentException();
     }
     return false;
+}
+
+QIcon BuiltInIcon()
+{
+    Q_INIT_RESOURCE(app);
+    QIcon icon;
+    for (int size : {48, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/tarnwick-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 void ApplyBuiltInSkin()

@@ -1,5 +1,6 @@
 #pragma once
 #include <QApplication>
+#include <QIcon>
 
 class IMessageBox;
 
@@ -16,6 +17,9 @@ public:
     static void SetErrorBox(IMessageBox *box);
     static void ReportError(const QString &text);
 };
+
+// The program's own icon, drawn for this program, in the sizes it ships.
+QIcon BuiltInIcon();
 
 // Installs the built-in skin as the application's style sheet.
 void ApplyBuiltInSkin();

@@ -12,6 +12,7 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -127,6 +128,20 @@ private slots:
         QCOMPARE(w->lblLink1URL->text().contains(QStringLiteral(">Google<")), true);
         QCOMPARE(w->lblLink2URL->text().contains(QStringLiteral(">Google<")), true);
         SaveShot(*w, QStringLiteral("main-empty"));
+    }
+
+    void windowShowsTheProgramsIcon()
+    {
+        // The pictures are resources of a static library: a lost registration
+        // or a renamed file leaves every window with the platform's blank icon.
+        for (int size : {48, 128, 256}) {
+            const QImage image = BuiltInIcon().pixmap(size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            // The tile is opaque in the middle and see-through in the corner.
+            QCOMPARE(image.pixelColor(size / 2, size / 2).alpha(), 255);
+            QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+        }
+        QCOMPARE(w->windowIcon().pixmap(48).toImage(), BuiltInIcon().pixmap(48).toImage());
     }
 
     void mainKeyword_setKeepsTextAndCancelKeepsOld()
