@@ -509,6 +509,45 @@ private slots:
         QCOMPARE(w->pgcPrinc->currentWidget(), w->stsMain);
     }
 
+    void failedCheck_screenStepsRunWithEmptyValues()
+    {
+        // Right length and layout, wrong bytes: the check fails.
+        writeSettings(named("Demo") + Entries{{"Link1", "Tour^http://127.0.0.1:1/tour"}});
+        QByteArray damaged = readFile(QStringLiteral("dbsettings.dat"));
+        damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 0x40);
+        QVERIFY(writeFile(path(QStringLiteral("dbsettings.dat")), damaged));
+        open();
+        QCOMPARE(w->windowTitle(), QStringLiteral(" v2.01"));
+        QVERIFY(!w->btnNews->isVisible());
+        QCOMPARE(w->btnMakeMoney->text(), QStringLiteral("Make Money"));
+        QVERIFY(!w->panBanner->isVisible());
+        QVERIFY(!w->panLinks->isVisible());
+        QCOMPARE(w->pgcPrinc->currentWidget(), w->stsMain);
+        QCOMPARE(readFile(QStringLiteral("dbsettings.dat")), damaged);
+        QCOMPARE(folderFiles(), QStringList{QStringLiteral("dbsettings.dat")});
+    }
+
+    void demoSettings_brandTheWindow()
+    {
+        QFile demo(QStringLiteral(TARNWICK_SOURCE_DIR "/scripts/demo-settings.txt"));
+        QVERIFY(demo.open(QIODevice::ReadOnly));
+        const QByteArray text = demo.readAll().replace("@BASE@", "http://127.0.0.1:1");
+        QTemporaryDir plainDir;
+        const QString plain = plainDir.filePath(QStringLiteral("demo.txt"));
+        QVERIFY(writeFile(plain, text));
+        QVERIFY(EncryptSettingsFile(plain, path(QStringLiteral("dbsettings.dat"))));
+        open();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Demo v2.01"));
+        QCOMPARE(w->ProgramSettings.BranderCode, QByteArray("TARNWICK"));
+        QCOMPARE(w->ProgramSettings.MasterPublID, QByteArray("PUB1001"));
+        QCOMPARE(w->ProgramSettings.MasterNewsBaseURL, QByteArray("http://127.0.0.1:1/news/"));
+        QVERIFY(w->btnNews->isVisibleTo(w->stsMain));
+        QCOMPARE(w->pgcPrinc->currentWidget(), w->stsWelcome);
+        QVERIFY(w->panLinks->isVisibleTo(w->stsMain));
+        QCOMPARE(w->ProgramSettings.AffiliateURL,
+                 QByteArray("http://127.0.0.1:1/site/makemoney.html?aff=DEMO77"));
+    }
+
     void brandedWindowAndAbout_screenshots()
     {
         const QByteArray gif = makeGif(468, 60, 3);
