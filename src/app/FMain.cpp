@@ -4,9 +4,11 @@
 #include "base/ErrorReport.h"
 #include "base/FDialogParts.h"
 #include "base/FHtmlView.h"
+#include "base/FKeywordView.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
 #include "base/HttpClient.h"
+#include "base/ListActions.h"
 #include "base/ScreenText.h"
 #include "keywords/FAddKeywords.h"
 #include "keywords/FCaptcha.h"
@@ -18,13 +20,17 @@
 #include "settings/FAbout.h"
 #include "settings/FBranding.h"
 #include "settings/SettingsFile.h"
+#include "stats/CsvReader.h"
 #include "stats/CsvWriter.h"
+#include "stats/FOpenResults.h"
 #include "stats/FSaveDialog.h"
 #include "stats/FSelectSearch.h"
 #include "stats/GatherData.h"
 #include "util/UUtils.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -34,6 +40,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -207,12 +214,12 @@ void TfrmMain::BuildMainPage()
     layout->addWidget(panBanner);
 
     // Keyword list
-    lvwItems = new QTableView;
+    lvwItems = new TKeywordView;
     lvwItems->setObjectName(QStringLiteral("lvwItems"));
     lvwItems->setModel(m_items);
     lvwItems->setShowGrid(true);
     lvwItems->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvwItems->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvwItems->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvwItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwItems->setWordWrap(false);
     lvwItems->setCornerButtonEnabled(false);
@@ -229,6 +236,7 @@ void TfrmMain::BuildMainPage()
     connect(header, &QHeaderView::sectionClicked, this,
             Guarded([this](int column) { lvwItemsColumnClick(column); }));
     layout->addWidget(lvwItems, 1);
+    BuildListMenu();
 
     QFrame *listButtons = panel("panListButtons", 35);
     auto *listLayout = new QHBoxLayout(listButtons);
@@ -320,6 +328,47 @@ QWidget *TfrmMain::BuildStatusBar()
     layout->addWidget(SecondStatusPanel);
     layout->addWidget(MainGauge);
     return bar;
+}
+
+void TfrmMain::BuildListMenu()
+{
+    mnuItems = new QMenu(lvwItems);
+    mnuItems->setObjectName(QStringLiteral("mnuItems"));
+    actCopy = mnuItems->addAction(QStringLiteral("Copy"));
+    actCopy->setObjectName(QStringLiteral("actCopy"));
+    actCopy->setShortcut(QKeySequence::Copy);
+    actCopy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    lvwItems->addAction(actCopy);
+    mnuItems->addSeparator();
+    actOpenResults = mnuItems->addAction(QStringLiteral("Open Results..."));
+    actOpenResults->setObjectName(QStringLiteral("actOpenResults"));
+    actRemoveDuplicates = mnuItems->addAction(QStringLiteral("Remove Duplicates"));
+    actRemoveDuplicates->setObjectName(QStringLiteral("actRemoveDuplicates"));
+    actGatherMissing = mnuItems->addAction(QStringLiteral("Gather Missing Counts"));
+    actGatherMissing->setObjectName(QStringLiteral("actGatherMissing"));
+
+    lvwItems->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvwItems, &QWidget::customContextMenuRequested, this,
+            Guarded([this](const QPoint &pos) { lvwItemsContextPopup(pos); }));
+    connect(lvwItems, &TKeywordView::filesDropped, this,
+            Guarded([this](const QStringList &paths) { lvwItemsDropFiles(paths); }));
+    connect(actCopy, &QAction::triggered, this, Guarded([this] { actCopyClick(); }));
+    connect(actOpenResults, &QAction::triggered, this, Guarded([this] { actOpenResultsClick(); }));
+    connect(actRemoveDuplicates, &QAction::triggered, this,
+            Guarded([this] { actRemoveDuplicatesClick(); }));
+    connect(actGatherMissing, &QAction::triggered, this,
+            Guarded([this] { actGatherMissingClick(); }));
+
+    auto update = Guarded([this] { UpdateCopyAction(); });
+    connect(lvwItems->selectionModel(), &QItemSelectionModel::selectionChanged, this, update);
+    connect(m_items, &QAbstractItemModel::dataChanged, this,
+            Guarded([this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.contains(Qt::CheckStateRole))
+                    UpdateCopyAction();
+            }));
+    connect(m_items, &QAbstractItemModel::rowsRemoved, this, update);
+    connect(m_items, &QAbstractItemModel::modelReset, this, update);
+    UpdateCopyAction();
 }
 
 // ---- life cycle -----------------------------------------------------------
@@ -533,6 +582,52 @@ void TfrmMain::SetDeleteButtonsEnabled(bool enabled)
 {
     bsSkinButton3->setEnabled(enabled);
     bsSkinButton4->setEnabled(enabled);
+    actRemoveDuplicates->setEnabled(enabled);
+    actGatherMissing->setEnabled(enabled);
+}
+
+void TfrmMain::UpdateCopyAction()
+{
+    actCopy->setEnabled(!RowsToCopy(*m_items, lvwItems->SelectedRows()).empty());
+}
+
+// ---- the list's context menu and drops ----------------------------------------
+
+void TfrmMain::lvwItemsContextPopup(const QPoint &pos)
+{
+    UpdateCopyAction();
+    mnuItems->popup(lvwItems->viewport()->mapToGlobal(pos));
+}
+
+void TfrmMain::actCopyClick()
+{
+    const std::vector<int> rows = RowsToCopy(*m_items, lvwItems->SelectedRows());
+    if (!rows.empty())
+        QGuiApplication::clipboard()->setText(CopyText(*m_items, rows));
+}
+
+void TfrmMain::lvwItemsDropFiles(const QStringList &paths)
+{
+    OpenResultFiles(paths, *m_items, *msgMain, *this,
+                    [this](const QString &path) { AddKeywordsFromFile(path); });
+}
+
+void TfrmMain::actOpenResultsClick()
+{
+    TOpenResultsDialog dialog(m_lastSavedFile.isEmpty() ? m_programFolder : m_lastSavedFile, this);
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    lvwItemsDropFiles(dialog.selectedFiles());
+}
+
+void TfrmMain::actRemoveDuplicatesClick()
+{
+    RemoveDuplicates(*m_items, *msgMain, *this);
+}
+
+void TfrmMain::actGatherMissingClick()
+{
+    RunGather(TGatherScope::Missing);
 }
 
 void TfrmMain::SetHeaderClicksEnabled(bool enabled)
@@ -556,6 +651,11 @@ void TfrmMain::btnGatherKeywordClick()
 
 void TfrmMain::btnGatherDataClick()
 {
+    RunGather(TGatherScope::All);
+}
+
+void TfrmMain::RunGather(TGatherScope scope)
+{
     if (m_items->count() == 0) {
         msgMain->Notice(
             QStringLiteral("You need add keywords to gather data from search engines."));
@@ -578,6 +678,10 @@ void TfrmMain::btnGatherDataClick()
     if (!searchType)
         return;
     SearchType = *searchType;
+    if (scope == TGatherScope::Missing && MissingCountRequests(*m_items, SearchType) == 0) {
+        SetMainStatus(QStringLiteral("Every count is already there: no request was sent."));
+        return;
+    }
 
     QPointer<TfrmMain> self(this);
     SetHeaderClicksEnabled(false);
@@ -593,7 +697,7 @@ void TfrmMain::btnGatherDataClick()
         SetDeleteButtonsEnabled(true);
     });
     TCommandContext ctx = Context();
-    GatherData(ctx, SearchType);
+    GatherData(ctx, SearchType, scope);
 }
 
 void TfrmMain::btnSaveResultsClick()

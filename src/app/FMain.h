@@ -4,6 +4,7 @@
 // that hand over to its command.
 
 #include "base/Endpoints.h"
+#include "base/FKeywordView.h"
 #include "base/KeywordList.h"
 #include "base/MessageBox.h"
 #include "base/Prompts.h"
@@ -14,18 +15,20 @@
 #include <QMainWindow>
 #include <memory>
 
+class QAction;
 class QFrame;
+class QMenu;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
-class QTableView;
 class TBannerPicture;
 class THtmlView;
 class QTimer;
 class QToolButton;
 class THttpClient;
 struct TCommandContext;
+enum class TGatherScope;
 
 class TfrmMain : public QMainWindow, public IStatusBar, public IUserPrompts
 {
@@ -66,7 +69,10 @@ public:
     QFrame *panBanner;
     TBannerPicture *imgBanner, *gifBanner;
     // List
-    QTableView *lvwItems;
+    TKeywordView *lvwItems;
+    // The list's context menu; Copy also answers Ctrl+C on the list.
+    QMenu *mnuItems;
+    QAction *actCopy, *actOpenResults, *actRemoveDuplicates, *actGatherMissing;
     QPushButton *bsSkinButton1, *bsSkinButton2, *bsSkinButton3, *bsSkinButton4;
     // Links
     QFrame *panLinks;
@@ -103,6 +109,12 @@ public:
     void bsSkinButton3Click();
     void bsSkinButton4Click();
     void lvwItemsColumnClick(int column);
+    void lvwItemsContextPopup(const QPoint &pos);
+    void lvwItemsDropFiles(const QStringList &paths);
+    void actCopyClick();
+    void actOpenResultsClick();
+    void actRemoveDuplicatesClick();
+    void actGatherMissingClick();
     void Timer1Timer();
     void IdHTTP1WorkBegin(qint64 total);
     void IdHTTP1Work(qint64 count);
@@ -116,6 +128,8 @@ public:
     void SetHeaderClicksEnabled(bool enabled);
     // Gather Data addresses rows by position: no deleting while it runs.
     void SetDeleteButtonsEnabled(bool enabled);
+    // Copy needs selected or checked rows.
+    void UpdateCopyAction();
     const QString &ProgramFolder() const { return m_programFolder; }
     const Endpoints &Urls() const { return m_endpoints; }
     TCommandContext Context();
@@ -134,6 +148,8 @@ private:
     void BuildWelcomePage();
     void BuildMainPage();
     QWidget *BuildStatusBar();
+    void BuildListMenu();
+    void RunGather(TGatherScope scope);
 
     Endpoints m_endpoints;
     QString m_programFolder;

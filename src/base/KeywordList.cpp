@@ -20,6 +20,23 @@ qint64 SortNumber(const QByteArray &text)
     return ok ? value : 0;
 }
 
+QString CountSourceText(const TCountSource &source)
+{
+    switch (source.What) {
+    case TCountSource::Kind::NeverAsked:
+        break;
+    case TCountSource::Kind::Count:
+        return (source.SearchType == 0 ? QStringLiteral("precise search, ")
+                                       : QStringLiteral("broad search, ")) +
+               source.When.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case TCountSource::Kind::NoCount:
+        return QStringLiteral("the page showed no count");
+    case TCountSource::Kind::Failed:
+        return QStringLiteral("no answer: ") + source.Reason;
+    }
+    return {};
+}
+
 TKeywordList::TKeywordList(QObject *parent) : QAbstractTableModel(parent) {}
 
 void TKeywordList::addRow(const QByteArray &keyword, const QByteArray &searches)
@@ -49,6 +66,56 @@ void TKeywordList::appendKeywords(const QList<QByteArray> &keywords, int firstNu
         m_rows.push_back(std::move(row));
     }
     endInsertRows();
+}
+
+void TKeywordList::appendRows(std::vector<KeywordRow> rows)
+{
+    if (rows.empty())
+        return;
+    const int n = count();
+    beginInsertRows(QModelIndex(), n, n + static_cast<int>(rows.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
+                  std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+void TKeywordList::setCount(int row, int column, const QByteArray &text, const TCountSource &source)
+{
+    if (row < 0 || row >= count() || !KeywordRow::IsEngineColumn(column))
+        return;
+    KeywordRow &r = m_rows[static_cast<size_t>(row)];
+    r[column] = text;
+    r.source(column) = source;
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i, {Qt::DisplayRole, Qt::ToolTipRole, CountFailedRole});
+}
+
+void TKeywordList::setCountSource(int row, int column, const TCountSource &source)
+{
+    if (row < 0 || row >= count() || !KeywordRow::IsEngineColumn(column))
+        return;
+    m_rows[static_cast<size_t>(row)].source(column) = source;
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i, {Qt::ToolTipRole, CountFailedRole});
+}
+
+void TKeywordList::removeMarkedRows(const std::vector<bool> &drop)
+{
+    if (std::find(drop.begin(), drop.end(), true) == drop.end())
+        return;
+    // One pass that keeps order: scattered removals one by one would cost
+    // a move of the tail each.
+    beginResetModel();
+    size_t kept = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (i < drop.size() && drop[i])
+            continue;
+        if (kept != i)
+            m_rows[kept] = std::move(m_rows[i]);
+        ++kept;
+    }
+    m_rows.resize(kept);
+    endResetModel();
 }
 
 void TKeywordList::setText(int row, int column, const QByteArray &text)
@@ -186,6 +253,13 @@ QVariant TKeywordList::data(const QModelIndex &index, int role) const
         return ToScreen(r[index.column()]);
     if (role == Qt::CheckStateRole && index.column() == 0)
         return r.Checked ? Qt::Checked : Qt::Unchecked;
+    if (KeywordRow::IsEngineColumn(index.column())) {
+        const TCountSource &source = r.source(index.column());
+        if (role == Qt::ToolTipRole && source.What != TCountSource::Kind::NeverAsked)
+            return CountSourceText(source);
+        if (role == CountFailedRole)
+            return source.What == TCountSource::Kind::Failed;
+    }
     return {};
 }
 

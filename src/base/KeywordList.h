@@ -4,8 +4,34 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QDateTime>
 #include <array>
 #include <vector>
+
+// Where the text of an engine cell came from. Kept beside the text, never
+// written to a results file.
+struct TCountSource
+{
+    enum class Kind : quint8 {
+        NeverAsked, // no request was made for the cell
+        Count,      // the page showed a count
+        NoCount,    // the page was there but showed no count
+        Failed,     // the last request got no answer; the text is older
+    };
+    Kind What = Kind::NeverAsked;
+    int SearchType = -1; // of the answer: 0 precise, 1 broad
+    QDateTime When;      // local time of the answer
+    QString Reason;      // why the request got no answer
+
+    static TCountSource Answered(int searchType, bool hadCount, const QDateTime &when)
+    {
+        return {hadCount ? Kind::Count : Kind::NoCount, searchType, when, {}};
+    }
+    static TCountSource NoAnswer(const QString &reason) { return {Kind::Failed, -1, {}, reason}; }
+};
+
+// The tooltip of an engine cell; empty for a cell never asked.
+QString CountSourceText(const TCountSource &source);
 
 struct KeywordRow
 {
@@ -13,9 +39,17 @@ struct KeywordRow
     // Column 0 is the row's caption, columns 1 to 5 its sub-item texts.
     std::array<QByteArray, ColumnCount> Texts;
     bool Checked = false;
+    // One per engine column, Google first.
+    std::array<TCountSource, 3> Sources;
 
     QByteArray &operator[](int column) { return Texts[column]; }
     const QByteArray &operator[](int column) const { return Texts[column]; }
+    static bool IsEngineColumn(int column) { return column >= Google && column <= Msn; }
+    TCountSource &source(int engineColumn) { return Sources[size_t(engineColumn - Google)]; }
+    const TCountSource &source(int engineColumn) const
+    {
+        return Sources[size_t(engineColumn - Google)];
+    }
 };
 
 // Numeric value of a count text for sorting: commas removed, then a signed
@@ -30,6 +64,9 @@ class TKeywordList : public QAbstractTableModel
 public:
     explicit TKeywordList(QObject *parent = nullptr);
 
+    // True for an engine cell whose last request got no answer.
+    static constexpr int CountFailedRole = Qt::UserRole + 1;
+
     static const char *const Headers[KeywordRow::ColumnCount];
     static const int ColumnWidths[KeywordRow::ColumnCount];
 
@@ -42,7 +79,15 @@ public:
     void addRow(const QByteArray &keyword, const QByteArray &searches = QByteArray());
     // Appends many rows at once, numbered on from firstNumber.
     void appendKeywords(const QList<QByteArray> &keywords, int firstNumber);
+    // Appends whole rows as they are, numbers and counts included.
+    void appendRows(std::vector<KeywordRow> rows);
     void setText(int row, int column, const QByteArray &text);
+    // An engine cell's answer: its text and where the text came from.
+    void setCount(int row, int column, const QByteArray &text, const TCountSource &source);
+    // A request without an answer leaves the text as it was.
+    void setCountSource(int row, int column, const TCountSource &source);
+    // Removes every row whose entry in drop is true, in one change.
+    void removeMarkedRows(const std::vector<bool> &drop);
     void setChecked(int row, bool checked);
     void setAllChecked(bool checked);
     void deleteChecked();

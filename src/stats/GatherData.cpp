@@ -7,7 +7,9 @@
 #include "base/RunState.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QPointer>
+#include <QScopeGuard>
 
 QByteArray QuoteText(int searchType)
 {
@@ -46,10 +48,44 @@ QByteArray QueryAddress(const Endpoints &urls, TEngine engine, const QByteArray 
     return address + quote + FormEncode(keyword) + quote;
 }
 
-void GatherData(TCommandContext &ctx, int searchType)
+bool NeedsCount(const KeywordRow &row, TEngine engine, int searchType)
+{
+    const int column = EngineColumn(engine);
+    if (row[column].isEmpty())
+        return true;
+    const TCountSource &source = row.source(column);
+    switch (source.What) {
+    case TCountSource::Kind::Failed:
+        return true;
+    case TCountSource::Kind::Count:
+    case TCountSource::Kind::NoCount:
+        return source.SearchType != searchType;
+    case TCountSource::Kind::NeverAsked:
+        // A count reopened from a file: its search type is not known.
+        break;
+    }
+    return false;
+}
+
+int MissingCountRequests(const TKeywordList &list, int searchType)
+{
+    int requests = 0;
+    for (const KeywordRow &row : list.rows())
+        for (TEngine engine : AllEngines)
+            requests += NeedsCount(row, engine, searchType) ? 1 : 0;
+    return requests;
+}
+
+void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
 {
     // The list belongs to the window, which a nested event loop could close.
     QPointer<TKeywordList> list(&ctx.List);
+    // The status text of a failed download is the reason the cell keeps.
+    QString lastStatus;
+    const QMetaObject::Connection statusWatch =
+        QObject::connect(&ctx.Http, &THttpClient::statusText, &ctx.Http,
+                         [&lastStatus](const QString &text) { lastStatus = text; });
+    auto unwatch = qScopeGuard([&] { QObject::disconnect(statusWatch); });
     const int n = list->count();
     for (int i = 0; i < n; ++i) {
         if (ctx.Run.StopRequested)
@@ -57,14 +93,28 @@ void GatherData(TCommandContext &ctx, int searchType)
         for (TEngine engine : AllEngines) {
             if (!list || i >= list->count())
                 return;
+            if (scope == TGatherScope::Missing && !NeedsCount(list->row(i), engine, searchType))
+                continue;
             const QByteArray address =
                 QueryAddress(ctx.Urls, engine, list->row(i)[KeywordRow::Keywords], searchType);
             QByteArray page;
-            if (ctx.Http.FetchPage(address, page)) {
-                if (!list || i >= list->count())
-                    return;
-                list->setText(i, EngineColumn(engine), ResultRow(engine, page));
+            lastStatus.clear();
+            const bool fetched = ctx.Http.FetchPage(address, page);
+            if (!list || i >= list->count())
+                return;
+            if (fetched) {
+                const QByteArray count = ResultRow(engine, page);
+                list->setCount(i, EngineColumn(engine), count,
+                               TCountSource::Answered(searchType, !count.isEmpty(),
+                                                      QDateTime::currentDateTime()));
                 QCoreApplication::processEvents();
+            } else if (!ctx.Run.StopRequested) {
+                // A stopped request is no answer either way: the cell keeps
+                // what it knew.
+                list->setCountSource(i, EngineColumn(engine),
+                                     TCountSource::NoAnswer(lastStatus.isEmpty()
+                                                                ? QStringLiteral("no reply")
+                                                                : lastStatus));
             }
             if (ctx.Run.StopRequested)
                 return;

@@ -8,6 +8,8 @@
 #include <QByteArray>
 
 struct TCommandContext;
+struct KeywordRow;
+class TKeywordList;
 
 // 0 = precise: the keyword goes out as a quoted phrase; 1 = broad.
 QByteArray QuoteText(int searchType);
@@ -20,7 +22,17 @@ QByteArray QueryAddress(const Endpoints &urls, TEngine engine, const QByteArray 
 // The list column an engine's count goes to.
 int EngineColumn(TEngine engine);
 
+// All: every cell is asked. Missing: only the cells without a count of this
+// search type: empty, failed, or answered with the other search type.
+enum class TGatherScope { All, Missing };
+
+bool NeedsCount(const KeywordRow &row, TEngine engine, int searchType);
+// The number of requests a Missing run makes.
+int MissingCountRequests(const TKeywordList &list, int searchType);
+
 // The gathering loop: every row, in list order and whatever its check mark,
-// each engine in turn. A failed download leaves that column as it was. Ends
-// early on StopRequested and when its row is gone.
-void GatherData(TCommandContext &ctx, int searchType);
+// each engine in turn (with Missing, only the cells that need it). A failed
+// download leaves that column's text as it was and marks the cell failed.
+// Every cell written or failed records where its text came from. Ends early
+// on StopRequested and when its row is gone.
+void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope = TGatherScope::All);
