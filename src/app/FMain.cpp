@@ -492,12 +492,17 @@ void TfrmMain::SetRowCountText(const QString &text)
 void TfrmMain::IdHTTP1WorkBegin(qint64 total)
 {
     // Without an announced length the gauge simply shows no progress.
+    m_gaugeHasLength = total > 0;
     MainGauge->setRange(0, total > 0 ? static_cast<int>(qMin<qint64>(total, INT_MAX)) : 100);
     MainGauge->setValue(0);
 }
 
 void TfrmMain::IdHTTP1Work(qint64 count)
 {
+    // A byte count against no known total is no progress: the gauge waits
+    // for the end.
+    if (!m_gaugeHasLength)
+        count = 0;
     if (count <= MainGauge->maximum())
         MainGauge->setValue(static_cast<int>(count));
 }

@@ -157,5 +157,6 @@ private:
     std::unique_ptr<IMessageBox> m_realMessageBox;
     bool m_shown = false;
     bool m_headerClicks = true;
+    bool m_gaugeHasLength = true; // the running transfer announced its length
     QString m_lastSavedFile;
 };

@@ -55,7 +55,7 @@ bool IsRedirect(int status)
 
 THttpClient::THttpClient(TRunState &state, const QString &programFolder, QObject *parent)
     : QObject(parent), m_state(state), m_programFolder(programFolder),
-      m_nam(new QNetworkAccessManager(this))
+      m_tempFolder(QDir::tempPath()), m_nam(new QNetworkAccessManager(this))
 {
     // Cookies stay in the manager's in-memory jar for the whole run.
     m_nam->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -78,6 +78,10 @@ QNetworkRequest THttpClient::MakeRequest(const QByteArray &address) const
     // Without this Qt asks for compressed answers, which hides their length
     // from the progress display.
     request.setRawHeader("Accept-Encoding", "identity");
+    // One connection per request, closed after its answer. A kept-alive
+    // connection that the server closes between two requests makes Qt send
+    // the next request again on a new one: the server sees it twice.
+    request.setRawHeader("Connection", "close");
     return request;
 }
 
@@ -231,15 +235,22 @@ bool THttpClient::FetchPage(const QByteArray &address, QByteArray &page)
         return false;
     page.clear();
 
-    // A folder that cannot be written is not a request failure: it goes to
-    // the general error handler before anything is shown.
-    const QString tempPath = QDir(m_programFolder).filePath(QStringLiteral("test.html"));
+    // A folder that cannot be written is not a request failure: the page
+    // goes to the temporary folder instead, and when that refuses it too the
+    // general error handler reports it before anything is shown.
+    const QString programPath = QDir(m_programFolder).filePath(QStringLiteral("test.html"));
+    QString tempPath = programPath;
     QFile temp(tempPath);
-    if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error(
-            FromScreen(
-                QStringLiteral("Cannot create file \"%1\". %2").arg(tempPath, temp.errorString()))
-                .toStdString());
+    if (!temp.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const QString programError = temp.errorString();
+        tempPath = QDir(m_tempFolder).filePath(QStringLiteral("test.html"));
+        temp.setFileName(tempPath);
+        if (m_tempFolder.isEmpty() || !temp.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw std::runtime_error(
+                FromScreen(
+                    QStringLiteral("Cannot create file \"%1\". %2").arg(programPath, programError))
+                    .toStdString());
+    }
     auto removeTemp = qScopeGuard([&] {
         temp.close();
         QFile::remove(tempPath);

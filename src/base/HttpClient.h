@@ -36,8 +36,10 @@ public:
     };
 
     // Downloads one page through the temporary "test.html" in the program
-    // folder. Status texts go out through statusText(). Throws
-    // std::runtime_error when the temporary file cannot be created.
+    // folder, or in the temporary folder when the program folder cannot be
+    // written (an installed program's usually cannot). Status texts go out
+    // through statusText(). Throws std::runtime_error when neither can take
+    // the file.
     bool FetchPage(const QByteArray &address, QByteArray &page);
 
     // GET with redirects; the body goes to sink when given, else to Result::Body.
@@ -56,6 +58,10 @@ public:
     QNetworkAccessManager *Manager() const { return m_nam; }
 
     const QString &ProgramFolder() const { return m_programFolder; }
+    // Where "test.html" goes when the program folder refuses it; the user's
+    // temporary folder unless set.
+    void SetTempFolder(const QString &folder) { m_tempFolder = folder; }
+    const QString &TempFolder() const { return m_tempFolder; }
 
 signals:
     void statusText(const QString &text);
@@ -77,6 +83,7 @@ private:
 
     TRunState &m_state;
     QString m_programFolder;
+    QString m_tempFolder;
     QNetworkAccessManager *m_nam;
     QList<Transfer *> m_transfers;
 };

@@ -454,6 +454,7 @@ private slots:
         QFETCH(QString, button);
         w = OpenMainWindow(Endpoints{}, programFolder() + QStringLiteral("missing/"), msg);
         QVERIFY(w);
+        w->IdHTTP1->SetTempFolder(programFolder() + QStringLiteral("missing/"));
         w->MainKeyword = "golf";
         list().addRow("golf");
         ModalScript script;

@@ -564,6 +564,32 @@ private slots:
         QCOMPARE(f.body, full);
     }
 
+    void fault_closeDelimitedBodyEndsWithTheConnection()
+    {
+        const QByteArray address = url(box->msnBase(), "/results.aspx?q=golf");
+        const QByteArray full = get(*nam, address).body;
+        box->addFault(Fault{.pathPrefix = "/msn", .closeDelimited = true});
+        box->clearRequests();
+        // Asked to close, as the program's client asks.
+        QNetworkRequest rq = request(address);
+        rq.setRawHeader("Connection", "close");
+        Fetched first = wait(nam->get(rq));
+        Fetched second = wait(nam->get(rq));
+        for (const Fetched &f : {first, second}) {
+            QCOMPARE(f.error, QNetworkReply::NoError);
+            QVERIFY(!f.headers.contains("content-length"));
+            QVERIFY(!f.headers.contains("transfer-encoding"));
+            QVERIFY(f.headers.value("connection").contains("close"));
+            QCOMPARE(f.body, full);
+        }
+        // The closed connection cannot carry the second request. (Qt may
+        // send a request once more when the close outruns it.)
+        const auto record = box->requests();
+        QVERIFY(record.size() >= 2);
+        for (size_t k = 1; k < record.size(); ++k)
+            QVERIFY(record[k].remotePort != record[k - 1].remotePort);
+    }
+
     void fault_pageSizeMatchingAndCounting()
     {
         box->addFault(Fault{.pathPrefix = "/google/", .pageSize = 50, .times = 2});

@@ -352,6 +352,7 @@ private slots:
         w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QStringLiteral("/missing/"), msg);
         auto restore = qScopeGuard([] { TApplication::SetErrorBox(nullptr); });
         QVERIFY(w);
+        w->IdHTTP1->SetTempFolder(folder.path() + QStringLiteral("/missing/"));
         addRows({"golf"});
         gather(0);
         QCOMPARE(msg.shown.size(), 1);
@@ -370,6 +371,7 @@ private slots:
             OpenMainWindow(SandboxEndpoints(box), folder.path() + QStringLiteral("/missing/"), msg);
         auto restore = qScopeGuard([] { TApplication::SetErrorBox(nullptr); });
         QVERIFY(other);
+        other->IdHTTP1->SetTempFolder(folder.path() + QStringLiteral("/missing/"));
         other->MainKeyword = "golf";
         addRows({"golf", "tennis"});
         holdRequest("/yahoo", 0);

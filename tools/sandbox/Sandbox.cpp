@@ -194,6 +194,7 @@ void Sandbox::Impl::handle(const httplib::Request &req, httplib::Response &res)
     rec.target = req.target;
     splitTarget(req.target, rec.path, rec.query);
     rec.body = req.body;
+    rec.remotePort = req.remote_port;
     Incoming in{req.method, rec.path, rec.query, {}, {}, req.body};
     for (const auto &[key, value] : req.headers) {
         if (isServerAddedHeader(key))
@@ -295,8 +296,9 @@ void Sandbox::Impl::deliver(Reply reply, const Fault *fault, httplib::Response &
 
     const bool cut = fault && fault->cutOff;
     const bool chunked = fault && fault->noContentLength;
+    const bool closing = fault && fault->closeDelimited;
     const int during = fault ? fault->delayDuringMs : 0;
-    if ((!cut && !chunked && during <= 0) || reply.body.size() < 2) {
+    if ((!cut && !chunked && !closing && during <= 0) || reply.body.size() < 2) {
         res.set_content(reply.body, reply.contentType);
         return;
     }
@@ -321,12 +323,17 @@ void Sandbox::Impl::deliver(Reply reply, const Fault *fault, httplib::Response &
         }
         return sink.write(body->data() + offset, body->size() - offset);
     };
-    if (chunked)
+    if (chunked) {
         res.set_chunked_content_provider(reply.contentType, step);
-    else
+    } else if (closing) {
+        // Neither a length nor chunks: the server closes the connection to
+        // end the body.
+        res.set_content_provider(reply.contentType, step);
+    } else {
         res.set_content_provider(
             body->size(), reply.contentType,
             [step](size_t offset, size_t, httplib::DataSink &sink) { return step(offset, sink); });
+    }
 }
 
 Reply Sandbox::Impl::dispatch(const Incoming &in)

@@ -48,6 +48,7 @@ struct RecordedRequest
     std::string target; // raw request target as sent
     std::multimap<std::string, std::string> headers;
     std::string body;
+    int remotePort = 0; // the client's end of the connection: one port, one connection
 };
 
 // Applies to requests whose raw path starts with pathPrefix; the first fault
@@ -66,6 +67,7 @@ struct Fault
     bool noContentLength = false; // chunked body, no Content-Length
     int pageSize = 0;             // > 0: body padded or cut to exactly this many bytes
     int times = -1;               // how many requests it applies to (-1 = all)
+    bool closeDelimited = false;  // no length, not chunked: the body ends when the server closes
 };
 
 struct NewsItem
