@@ -370,6 +370,110 @@ void TestUtil::htmlToText_data()
     QTest::newRow("keeps NUL inside") << "a\0b"_ba
                                       << "a\0b"_ba;
     QTest::newRow("empty") << QByteArray() << QByteArray();
+
+    // Every row of the table once, between two letters so that trimming
+    // stays out of it. Row 46 can only meet a <BR> that an earlier row
+    // joined, since row 21 takes every one the text starts with.
+    QTest::newRow("row 1: &amp;") << "a&amp;z"_ba
+                                  << "a&z"_ba;
+    QTest::newRow("row 2: &nbsp;") << "a&nbsp;z"_ba
+                                   << "a z"_ba;
+    QTest::newRow("row 3: tab") << "a\tz"_ba
+                                << "a z"_ba;
+    QTest::newRow("row 4: <wbr>") << "a<wbr>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 5: &#039;") << "a&#039;z"_ba
+                                   << "a'z"_ba;
+    QTest::newRow("row 6: Tel : ") << "aTel : z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 7: Fax : ") << "aFax : z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 8: <strong>") << "a<strong>z"_ba
+                                     << "az"_ba;
+    QTest::newRow("row 9: </strong>") << "a</strong>z"_ba
+                                      << "az"_ba;
+    QTest::newRow("row 10: <em>") << "a<em>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 11: <hr>") << "a<hr>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 12: <h3>") << "a<h3>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 13: </h3>") << "a</h3>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 14: <H3>") << "a<H3>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 15: </H3>") << "a</H3>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 16: </em>") << "a</em>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 17: <u>") << "a<u>z"_ba
+                                 << "az"_ba;
+    QTest::newRow("row 18: </u>") << "a</u>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 19: </INVALID>") << "a</INVALID>z"_ba
+                                        << "az"_ba;
+    QTest::newRow("row 20: <br>") << "a<br>z"_ba
+                                  << "a z"_ba;
+    QTest::newRow("row 21: <BR>") << "a<BR>z"_ba
+                                  << "a z"_ba;
+    QTest::newRow("row 22: <tr>") << "a<tr>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 23: </tr>") << "a</tr>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 24: <td>") << "a<td>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 25: </td>") << "a</td>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 26: <table>") << "a<table>z"_ba
+                                     << "az"_ba;
+    QTest::newRow("row 27: </table>") << "a</table>z"_ba
+                                      << "az"_ba;
+    QTest::newRow("row 28: </font>") << "a</font>z"_ba
+                                     << "az"_ba;
+    QTest::newRow("row 29: <b>") << "a<b>z"_ba
+                                 << "az"_ba;
+    QTest::newRow("row 30: <i>") << "a<i>z"_ba
+                                 << "az"_ba;
+    QTest::newRow("row 31: <blockquote>") << "a<blockquote>z"_ba
+                                          << "az"_ba;
+    QTest::newRow("row 32: </p>") << "a</p>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 33: <p>") << "a<p>z"_ba
+                                 << "a z"_ba;
+    QTest::newRow("row 34: <P>") << "a<P>z"_ba
+                                 << "a z"_ba;
+    QTest::newRow("row 35: </P>") << "a</P>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 36: </b>") << "a</b>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 37: </i>") << "a</i>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 38: </th>") << "a</th>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 39: <br />") << "a<br />z"_ba
+                                    << "az"_ba;
+    QTest::newRow("row 40: </FONT>") << "a</FONT>z"_ba
+                                     << "az"_ba;
+    QTest::newRow("row 41: </TD>") << "a</TD>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 42: <TD>") << "a<TD>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 43: <B>") << "a<B>z"_ba
+                                 << "az"_ba;
+    QTest::newRow("row 44: </B>") << "a</B>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 45: <TR>") << "a<TR>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 46: <BR>") << "a<<TD>BR>z"_ba
+                                  << "az"_ba;
+    QTest::newRow("row 47: </TR>") << "a</TR>z"_ba
+                                   << "az"_ba;
+    QTest::newRow("row 48: double quote") << "a\"z"_ba
+                                          << "az"_ba;
+    QTest::newRow("row 49: line feed") << "a\nz"_ba
+                                       << "a z"_ba;
+    QTest::newRow("row 50: carriage return") << "a\rz"_ba
+                                             << "a z"_ba;
 }
 
 void TestUtil::htmlToText()
