@@ -71,6 +71,23 @@ private slots:
         list.deleteAll();
         QCOMPARE(list.count(), 0);
         list.sortByColumn(KeywordRow::Keywords, true); // empty list
+
+        // The list tools' changes: whole rows appended, counts with their
+        // history, scattered rows removed in one go.
+        std::vector<KeywordRow> rows(5);
+        for (int i = 0; i < 5; ++i)
+            rows[size_t(i)][KeywordRow::Keywords] = QByteArray::number(i);
+        list.appendRows(rows);
+        list.appendRows({});
+        list.setCount(1, KeywordRow::Yahoo, "12", TCountSource::Answered(0, true, {}));
+        list.setCountSource(3, KeywordRow::Msn, TCountSource::NoAnswer(QStringLiteral("x")));
+        list.setCount(1, KeywordRow::Keywords, "not an engine", {});
+        list.removeMarkedRows({true, false, true, true});
+        QCOMPARE(column(list, KeywordRow::Keywords), (QByteArrayList{"1", "4"}));
+        QCOMPARE(list.row(0)[KeywordRow::Yahoo], QByteArray("12"));
+        QCOMPARE(list.row(0).source(KeywordRow::Yahoo).What, TCountSource::Kind::Count);
+        list.removeMarkedRows({false, false});
+        QCOMPARE(list.count(), 2);
     }
 
     void addRow_numbersFromCountAndFillsEveryColumn()
