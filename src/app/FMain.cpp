@@ -15,6 +15,9 @@
 #include "keywords/FMainKeyword.h"
 #include "keywords/GatherKeywords.h"
 #include "keywords/KeywordFile.h"
+#include "news/FNews.h"
+#include "news/FNewsHint.h"
+#include "news/NewsClient.h"
 #include "news/UpdateCheck.h"
 #include "platform/Platform.h"
 #include "settings/FAbout.h"
@@ -122,6 +125,8 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    LMDMessageHint1 = new TNewsHint(this);
+    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings);
 
     // The client area is 914 x 597 at design.
     resize(914, 597);
@@ -134,6 +139,7 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::SetMessageBox(IMessageBox *box)
 {
     msgMain = box ? box : m_realMessageBox.get();
+    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings);
 }
 
 void TfrmMain::BuildWelcomePage()
@@ -472,6 +478,24 @@ void TfrmMain::btnThanksClick()
 void TfrmMain::Timer1Timer()
 {
     Timer1->stop();
+    TBusyGuard busy(RunState);
+    if (!busy) {
+        // A command already talks to the web: try again once it is done.
+        Timer1->start();
+        return;
+    }
+    QPointer<TfrmMain> self(this);
+    const std::optional<QString> hint = StartupNewsHint(*m_news, ProgramSettings, m_programFolder);
+    if (!self)
+        return;
+    if (hint)
+        ShowNewsHint(*hint);
+    CheckForUpdates(true);
+}
+
+void TfrmMain::ShowNewsHint(const QString &text)
+{
+    LMDMessageHint1->ShowHint(text, btnNews);
 }
 
 // ---- status bar and progress ----------------------------------------------
@@ -722,7 +746,16 @@ void TfrmMain::btnAboutClick()
     RunModal(dialog);
 }
 
-void TfrmMain::btnNewsClick() {}
+void TfrmMain::btnNewsClick()
+{
+    TBusyGuard busy(RunState);
+    if (!busy)
+        return;
+    CheckNews(*m_news, ProgramSettings, NewsList, *msgMain, [this] {
+        TfrmNews news(NewsList, ProgramSettings, *m_news, *IdHTTP1, m_programFolder, this);
+        RunModal(news);
+    });
+}
 
 void TfrmMain::btnUpdateClick()
 {

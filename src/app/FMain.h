@@ -27,6 +27,8 @@ class THtmlView;
 class QTimer;
 class QToolButton;
 class THttpClient;
+class TNewsClient;
+class TNewsHint;
 struct TCommandContext;
 enum class TGatherScope;
 
@@ -120,6 +122,10 @@ public:
     void IdHTTP1Work(qint64 count);
     void IdHTTP1WorkEnd();
 
+    // Shows the text in the news balloon at the News button.
+    void ShowNewsHint(const QString &text);
+    TNewsHint *LMDMessageHint1;
+
     // The update check; the window closes when the updater took over.
     void CheckForUpdates(bool silent);
 
@@ -155,6 +161,7 @@ private:
     QString m_programFolder;
     TKeywordList *m_items;
     std::unique_ptr<IMessageBox> m_realMessageBox;
+    std::unique_ptr<TNewsClient> m_news;
     bool m_shown = false;
     bool m_headerClicks = true;
     bool m_gaugeHasLength = true; // the running transfer announced its length

@@ -13,20 +13,6 @@ class THttpClient;
 inline constexpr char UpdateDescriptionName[] = "mainappupdate.inf";
 inline constexpr char UpdaterName[] = "Updater.exe";
 
-struct TUpdateDescription
-{
-    QByteArray Name;    // read but not used
-    QByteArray Version; // exactly as written; empty when absent
-};
-
-// Reads the "APPLICATION" section of an INI text; section and key names match
-// without regard to case, the first of repeated keys wins.
-TUpdateDescription ReadUpdateDescription(const QByteArray &iniText);
-
-// A decimal number written with a point, whatever the user's locale; any
-// other text, the empty one included, is 0.
-double VersionNumber(const QByteArray &text);
-
 // Downloads one address straight into a file, replacing an older one. True
 // only when the whole transfer succeeded; otherwise no file is left.
 bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString &localPath);

@@ -6,9 +6,11 @@
 
 #include "app/FMain.h"
 #include "app/TApplication.h"
+#include "settings/SettingsCipher.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -66,4 +68,19 @@ inline void WriteRecordingUpdater(const QString &folder, const QString &argsFile
 {
     WriteAll(QDir(folder).filePath(QStringLiteral("Updater.exe")),
              "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '" + argsFile.toLocal8Bit() + "'\n", true);
+}
+
+// An encrypted settings file holding the given plain lines (CR LF joined).
+inline void WriteSettingsFile(const QString &programFolder, const QByteArrayList &lines)
+{
+    QTemporaryDir scratch;
+    const QString plain = scratch.filePath(QStringLiteral("plain.txt"));
+    WriteAll(plain, lines.join("\r\n") + "\r\n");
+    QVERIFY(
+        EncryptSettingsFile(plain, QDir(programFolder).filePath(QStringLiteral("dbsettings.dat"))));
+}
+
+inline QByteArray LastNewsIdLine(const QByteArray &id)
+{
+    return "<%%LastNewsId%%>" + id + "<%%/LastNewsId%%>";
 }

@@ -2,6 +2,7 @@
 
 #include "detail/CaptchaImage.h"
 #include "detail/News.h"
+#include "detail/NewsPicture.h"
 #include "detail/Pages.h"
 #include "detail/Site.h"
 #include "detail/Text.h"
@@ -366,6 +367,8 @@ Reply Sandbox::Impl::dispatch(const Incoming &in)
         site::Page page = site::page(p.substr(6), in.query);
         return {page.status, page.contentType, std::move(page.body), {}};
     }
+    if (startsWith(p, "/news/pictures/") && p.size() > 19 && p.substr(p.size() - 4) == ".png")
+        return {200, "image/png", news::picturePng(p.substr(15)), {}};
     if (p == "/liveupdate/tarnwick/mainappupdate.inf") {
         std::lock_guard lock(mu);
         if (updateOverride)

@@ -96,12 +96,12 @@ public:
     bool isRunning() const;
     int port() const;
 
-    std::string baseUrl() const;        // "http://127.0.0.1:<port>"
-    std::string suggestBase() const;    // baseUrl() + "/wt"
-    std::string googleBase() const;     // baseUrl() + "/google"
-    std::string yahooBase() const;      // baseUrl() + "/yahoo"
-    std::string msnBase() const;        // baseUrl() + "/msn"
-    std::string newsBase() const;       // baseUrl() + "/news/"
+    std::string baseUrl() const;     // "http://127.0.0.1:<port>"
+    std::string suggestBase() const; // baseUrl() + "/wt"
+    std::string googleBase() const;  // baseUrl() + "/google"
+    std::string yahooBase() const;   // baseUrl() + "/yahoo"
+    std::string msnBase() const;     // baseUrl() + "/msn"
+    std::string newsBase() const;    // baseUrl() + "/news/"; pictures under "pictures/<name>.png"
     std::string liveUpdateBase() const; // baseUrl() + "/liveupdate/tarnwick/"
     std::string siteBase() const;       // baseUrl() + "/site/"
 

@@ -1,0 +1,301 @@
+// The news window as the user meets it: opened by Check News on the real
+// main window, texts fetched from the emulator, the last item read stored in
+// the real encrypted settings file.
+
+#include "NewsTestSupport.h"
+#include "NewsWire.h"
+
+#include "base/FHtmlView.h"
+#include "news/FNews.h"
+#include "news/FNewsHint.h"
+#include "settings/SettingsFile.h"
+
+#include <QFrame>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+const QByteArray Sep = "\xAF";
+const QString TroubleWithNews =
+    QStringLiteral("There is a trouble with this news. Contact your provider.");
+} // namespace
+
+class TestNewsWindow : public QObject
+{
+    Q_OBJECT
+
+    sandbox::Sandbox box;
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<TfrmMain> w;
+    ScriptedMessageBox msg;
+
+    QString programFolder() const { return folder->path() + QLatin1Char('/'); }
+    std::vector<sandbox::RecordedRequest> detailsRequests() const
+    {
+        return RequestsUnder(box, "/news/getnewsdetails.php");
+    }
+    QByteArray storedId() const { return ReadLastNewsId(programFolder()); }
+
+    // Opens the news window through Check News and plays the user in it.
+    void withNewsWindow(const std::function<void(TfrmNews &)> &play)
+    {
+        ModalScript script;
+        bool opened = false;
+        script.then([&](QDialog &d) {
+            opened = true;
+            auto &news = static_cast<TfrmNews &>(d);
+            QVERIFY(QTest::qWaitForWindowExposed(&news));
+            play(news);
+            QTest::mouseClick(news.btnExit, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->btnNews, Qt::LeftButton);
+        QVERIFY2(opened, qPrintable(msg.texts().join('|')));
+        QVERIFY(script.unexpected.isEmpty());
+    }
+    static void clickRow(TfrmNews &news, int row)
+    {
+        QTreeWidgetItem *item = news.lvwItems->topLevelItem(row);
+        QTest::mouseClick(news.lvwItems->viewport(), Qt::LeftButton, {},
+                          news.lvwItems->visualItemRect(item).center());
+    }
+    static int selectedRow(TfrmNews &news)
+    {
+        const QList<QTreeWidgetItem *> sel = news.lvwItems->selectedItems();
+        return sel.size() == 1 ? news.lvwItems->indexOfTopLevelItem(sel.first()) : -1;
+    }
+    static QString shown(TfrmNews &news) { return news.prfEditorNews->toPlainText(); }
+
+private slots:
+    void initTestCase() { QVERIFY(box.start()); }
+
+    void init()
+    {
+        box.clearFaults();
+        box.clearRequests();
+        box.clearNewsReply();
+        box.setValidPublisher("PUB1001", "TARNWICK");
+        box.setNewsItems({{7, "Seventh", "2006-03-14", "<h3>Seven</h3><p>caf\xe9 &amp; more</p>"},
+                          {5, "Fifth", "2006-02-02", "<p>five</p>"},
+                          {1, "First", "2006-01-10", "<p>one</p>"}});
+        folder = std::make_unique<QTemporaryDir>();
+        WriteSettingsFile(programFolder(), {"<%%ApplicationName%%>Tarnwick<%%/ApplicationName%%>",
+                                            LastNewsIdLine("3")});
+        w = OpenQuietMainWindow(box, programFolder(), msg);
+        QVERIFY(w);
+        SetNewsTier(w->ProgramSettings, "Master", "PUB1001", Bytes(box.newsBase()));
+    }
+
+    void cleanup()
+    {
+        w.reset();
+        TApplication::SetErrorBox(nullptr);
+    }
+
+    void layout_andRowsInOrder()
+    {
+        withNewsWindow([&](TfrmNews &news) {
+            QCOMPARE(news.windowTitle(), QStringLiteral("News"));
+            QCOMPARE(news.size(), QSize(682, 411));
+            QCOMPARE(news.panTop->height(), 105);
+            QCOMPARE(news.panBottom->height(), 41);
+            QCOMPARE(news.btnExit->size(), QSize(97, 20));
+            QCOMPARE(news.btnExit->text(), QStringLiteral("Close"));
+            QCOMPARE(news.splMain->handleWidth(), 10);
+            QCOMPARE(news.lvwItems->headerItem()->text(0), QStringLiteral("News Title"));
+            QCOMPARE(news.lvwItems->headerItem()->text(1), QStringLiteral("Published"));
+            QCOMPARE(news.lvwItems->header()->sectionSize(1), 160);
+            QCOMPARE(news.lvwItems->header()->sectionSize(0) + 160,
+                     news.lvwItems->viewport()->width());
+
+            QCOMPARE(news.lvwItems->topLevelItemCount(), 3);
+            const char *titles[] = {"Seventh", "Fifth", "First"};
+            const char *dates[] = {"2006-03-14", "2006-02-02", "2006-01-10"};
+            for (int i = 0; i < 3; ++i) {
+                QCOMPARE(news.lvwItems->topLevelItem(i)->text(0), QLatin1String(titles[i]));
+                QCOMPARE(news.lvwItems->topLevelItem(i)->text(1), QLatin1String(dates[i]));
+            }
+            QCOMPARE(selectedRow(news), -1);
+            QVERIFY(shown(news).isEmpty());
+        });
+        QVERIFY(detailsRequests().empty());
+        QVERIFY(msg.texts().isEmpty());
+    }
+
+    void selectingRows_showsTextAndStoresId()
+    {
+        withNewsWindow([&](TfrmNews &news) {
+            clickRow(news, 1);
+            QCOMPARE(shown(news), QStringLiteral("five"));
+            QCOMPARE(storedId(), QByteArray("5"));
+            clickRow(news, 0);
+            QCOMPARE(shown(news), QStringLiteral("Seven\ncaf\u00e9 & more"));
+            QCOMPARE(storedId(), QByteArray("7"));
+            QCOMPARE(news.lvwItems->cursor().shape(), Qt::ArrowCursor);
+            QVERIFY(!news.Busy);
+            SaveShot(news, QStringLiteral("news-window"));
+        });
+        const auto requests = detailsRequests();
+        QCOMPARE(requests.size(), size_t(2));
+        QCOMPARE(requests[0].method, std::string("POST"));
+        QCOMPARE(PostedFields(requests[0]), (FormFields{{"memusername", "PUB1001"},
+                                                        {"prodcode", "TARNWICK"},
+                                                        {"prodtype", "BM"},
+                                                        {"newsid", "5"},
+                                                        {"newstarget", "UA"},
+                                                        {"something", ""}}));
+        QCOMPARE(PostedFields(requests[1]).at(3), (QPair<QByteArray, QByteArray>{"newsid", "7"}));
+        QVERIFY(msg.texts().isEmpty());
+    }
+
+    void secondSelectionWhileLoading_isRefused()
+    {
+        sandbox::Fault slow;
+        slow.pathPrefix = "/news/getnewsdetails.php";
+        slow.delayBeforeMs = 800;
+        slow.times = 1;
+        box.addFault(slow);
+        withNewsWindow([&](TfrmNews &news) {
+            Qt::CursorShape during = Qt::ArrowCursor;
+            int selectedDuring = -2;
+            bool busyDuring = false;
+            QTimer::singleShot(250, &news, [&] {
+                busyDuring = news.Busy;
+                during = news.cursor().shape();
+                clickRow(news, 2);
+                QTest::keyClick(news.lvwItems, Qt::Key_Down);
+                news.lvwItems->setCurrentItem(news.lvwItems->topLevelItem(1));
+                selectedDuring = selectedRow(news);
+            });
+            EventGapProbe probe;
+            probe.start();
+            clickRow(news, 0);
+            const qint64 worst = probe.stop();
+            qInfo("worst gap between 10 ms timer ticks while a news text took 0.8 s: %lld ms",
+                  worst);
+            QVERIFY(busyDuring);
+            QCOMPARE(during, Qt::WaitCursor);
+            QCOMPARE(selectedDuring, 0);
+            QCOMPARE(selectedRow(news), 0);
+            QCOMPARE(shown(news), QStringLiteral("Seven\ncaf\u00e9 & more"));
+            QCOMPARE(news.cursor().shape(), Qt::ArrowCursor);
+            QVERIFY(worst < 500);
+
+            // Once the text is in, the list takes changes again.
+            clickRow(news, 2);
+            QCOMPARE(selectedRow(news), 2);
+            QCOMPARE(shown(news), QStringLiteral("one"));
+        });
+        QCOMPARE(detailsRequests().size(), size_t(2));
+    }
+
+    void failedDetails_keepTextAndId_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("INVALIDNEWS") << QByteArray("INVALIDNEWS") << QStringList{TroubleWithNews};
+        QTest::newRow("INVALIDUSER")
+            << QByteArray("INVALIDUSER")
+            << QStringList{"There is a trouble with the Publisher Id. Contact your provider."};
+        QTest::newRow("empty")
+            << QByteArray()
+            << QStringList{"There is a trouble accessing the news site. Contact your provider."};
+        QTest::newRow("unknown text") << QByteArray("HELLO") << QStringList{};
+    }
+    void failedDetails_keepTextAndId()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, messages);
+        withNewsWindow([&](TfrmNews &news) {
+            clickRow(news, 1);
+            QCOMPARE(shown(news), QStringLiteral("five"));
+            box.setNewsReply(reply.toStdString());
+            clickRow(news, 2);
+            QCOMPARE(msg.texts(), messages);
+            for (const auto &s : msg.shown)
+                QCOMPARE(s.type, MsgType::Warning);
+            QCOMPARE(shown(news), QStringLiteral("five"));
+            QCOMPARE(selectedRow(news), 2);
+            QVERIFY(!news.Busy);
+        });
+        QCOMPARE(storedId(), QByteArray("5"));
+    }
+
+    void detailsReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("escapes decoded")
+            << QByteArray("$3Cb$3EBold$3C/b$3E and $24" + Sep + "OK") << "Bold and $";
+        QTest::newRow("markers anywhere") << QByteArray("a" + Sep + "OKb" + Sep + "OK") << "ab";
+        QTest::newRow("malformed escape") << QByteArray("good $zz" + Sep + "OK") << "";
+        QTest::newRow("OK only") << QByteArray("OK") << "OK";
+        QTest::newRow("empty text") << QByteArray(Sep + "OK") << "";
+    }
+    void detailsReplies()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, text);
+        withNewsWindow([&](TfrmNews &news) {
+            clickRow(news, 0);
+            QCOMPARE(shown(news), QStringLiteral("Seven\ncaf\u00e9 & more"));
+            box.setNewsReply(reply.toStdString());
+            clickRow(news, 2);
+            QCOMPARE(shown(news), text);
+        });
+        // The id is written even when the text comes out empty.
+        QCOMPARE(storedId(), QByteArray("1"));
+        QVERIFY(msg.texts().isEmpty());
+    }
+
+    void olderItem_lowersStoredId_andNewestIsAnnouncedAgain()
+    {
+        withNewsWindow([&](TfrmNews &news) {
+            clickRow(news, 0);
+            QCOMPARE(storedId(), QByteArray("7"));
+            clickRow(news, 2);
+        });
+        QCOMPARE(storedId(), QByteArray("1"));
+        // The next start sees the newest item as unread.
+        auto next = OpenQuietMainWindow(box, programFolder(), msg);
+        SetNewsTier(next->ProgramSettings, "Master", "PUB1001", Bytes(box.newsBase()));
+        next->Timer1Timer();
+        QVERIFY(next->LMDMessageHint1->IsUp());
+        QCOMPARE(next->LMDMessageHint1->Text(), QStringLiteral("You've Got A Message!\r\nSeventh"));
+    }
+
+    void withoutSettingsFile_nothingIsWritten()
+    {
+        QFile::remove(programFolder() + QStringLiteral("dbsettings.dat"));
+        withNewsWindow([&](TfrmNews &news) {
+            clickRow(news, 1);
+            QCOMPARE(shown(news), QStringLiteral("five"));
+        });
+        QVERIFY(!QFile::exists(programFolder() + QStringLiteral("dbsettings.dat")));
+        QVERIFY(!QFile::exists(programFolder() + QStringLiteral("dbsettings.sim")));
+    }
+
+    void recordWithMissingFields_showsEmptyPieces()
+    {
+        box.setNewsReply(std::string("^No id^2006-05-05") + "\xAF" + "9^Nine" + "\xAF" + "OK");
+        withNewsWindow([&](TfrmNews &news) {
+            QCOMPARE(news.lvwItems->topLevelItemCount(), 2);
+            QCOMPARE(news.lvwItems->topLevelItem(0)->text(0), QStringLiteral("No id"));
+            QCOMPARE(news.lvwItems->topLevelItem(0)->text(1), QStringLiteral("2006-05-05"));
+            QCOMPARE(news.lvwItems->topLevelItem(1)->text(0), QStringLiteral("Nine"));
+            QCOMPARE(news.lvwItems->topLevelItem(1)->text(1), QString());
+            box.setNewsReply(std::string("<p>x</p>") + "\xAF" + "OK");
+            clickRow(news, 0);
+            QCOMPARE(shown(news), QStringLiteral("x"));
+        });
+        // A record without an id stores an empty one.
+        QCOMPARE(storedId(), QByteArray());
+        QCOMPARE(PostedFields(detailsRequests().at(0)).at(3),
+                 (QPair<QByteArray, QByteArray>{"newsid", ""}));
+    }
+};
+
+QTEST_MAIN(TestNewsWindow)
+#include "test_newswindow.moc"
