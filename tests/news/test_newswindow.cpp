@@ -8,12 +8,16 @@
 #include "base/FHtmlView.h"
 #include "news/FNews.h"
 #include "news/FNewsHint.h"
+#include "platform/Platform.h"
 #include "settings/SettingsFile.h"
 
 #include <QFrame>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -81,11 +85,18 @@ private slots:
                           {5, "Fifth", "2006-02-02", "<p>five</p>"},
                           {1, "First", "2006-01-10", "<p>one</p>"}});
         folder = std::make_unique<QTemporaryDir>();
-        WriteSettingsFile(programFolder(), {"<%%ApplicationName%%>Tarnwick<%%/ApplicationName%%>",
-                                            LastNewsIdLine("3")});
+        WriteSettingsFile(
+            programFolder(),
+            {"<%%ApplicationName%%>Tarnwick<%%/ApplicationName%%>",
+             "<%%BranderCode%%>TARNWICK<%%/BranderCode%%>",
+             "<%%BranderType%%>Master<%%/BranderType%%>",
+             "<%%MasterNewsBaseURL%%>" + Bytes(box.newsBase()) + "<%%/MasterNewsBaseURL%%>",
+             "<%%MasterPublID%%>PUB1001<%%/MasterPublID%%>", LastNewsIdLine("3")});
         w = OpenQuietMainWindow(box, programFolder(), msg);
         QVERIFY(w);
-        SetNewsTier(w->ProgramSettings, "Master", "PUB1001", Bytes(box.newsBase()));
+        // The settings file made the window's news settings.
+        QCOMPARE(w->ProgramSettings.MasterPublID, QByteArray("PUB1001"));
+        QVERIFY(w->btnNews->isVisible());
     }
 
     void cleanup()
@@ -135,7 +146,6 @@ private slots:
             QCOMPARE(storedId(), QByteArray("7"));
             QCOMPARE(news.lvwItems->cursor().shape(), Qt::ArrowCursor);
             QVERIFY(!news.Busy);
-            SaveShot(news, QStringLiteral("news-window"));
         });
         const auto requests = detailsRequests();
         QCOMPARE(requests.size(), size_t(2));
@@ -148,6 +158,51 @@ private slots:
                                                         {"something", ""}}));
         QCOMPARE(PostedFields(requests[1]).at(3), (QPair<QByteArray, QByteArray>{"newsid", "7"}));
         QVERIFY(msg.texts().isEmpty());
+    }
+
+    void pictureAndLink_workAsOnTheWelcomePage()
+    {
+        const std::string news = box.newsBase();
+        box.setNewsItems({{8, "Spring offer", "2006-04-02",
+                           "<h3>Spring offer</h3><p><img src=\"" + news +
+                               "pictures/spring.png\" width=\"320\" height=\"100\"></p>"
+                               "<p>Half price. <a href=\"" +
+                               box.siteBase() + "help.html\">Read the details</a></p>"}});
+        const QString opened = programFolder() + QStringLiteral("browser-args.txt");
+        WriteAll(programFolder() + QStringLiteral("browser.sh"),
+                 "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + opened.toLocal8Bit() + "'\n", true);
+        platform::SetBrowserCommandOverride("\"" + programFolder().toLocal8Bit() +
+                                            "browser.sh\" \"%1\"");
+        auto restore = qScopeGuard([] { platform::ClearBrowserCommandOverride(); });
+        withNewsWindow([&](TfrmNews &news) {
+            clickRow(news, 0);
+            QTRY_COMPARE_WITH_TIMEOUT(news.prfEditorNews->PendingPictures(), 0, 5000);
+            QCOMPARE(RequestsUnder(box, "/news/pictures/spring.png").size(), size_t(1));
+            // The picture is painted: a page of text has no saturated colour.
+            QTest::qWait(50);
+            const QImage shot = news.prfEditorNews->viewport()->grab().toImage();
+            int coloured = 0;
+            for (int y = 0; y < shot.height(); y += 2)
+                for (int x = 0; x < shot.width(); x += 2) {
+                    const QColor c = shot.pixelColor(x, y);
+                    coloured += c.saturation() > 80;
+                }
+            QVERIFY2(coloured > 500, qPrintable(QString::number(coloured)));
+            SaveShot(news, QStringLiteral("news-window"));
+
+            // A click on the link goes to the browser; the text stays.
+            const QPoint link = [&] {
+                QTextCursor at =
+                    news.prfEditorNews->document()->find(QStringLiteral("Read the details"));
+                at.setPosition(at.selectionStart() + 4);
+                return news.prfEditorNews->cursorRect(at).center();
+            }();
+            QTest::mouseClick(news.prfEditorNews->viewport(), Qt::LeftButton, {}, link);
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opened), 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(ReadAll(opened), Bytes(box.siteBase()) + "help.html\n", 5000);
+            QVERIFY(news.prfEditorNews->toPlainText().contains(QStringLiteral("Half price")));
+        });
+        QCOMPARE(storedId(), QByteArray("8"));
     }
 
     void secondSelectionWhileLoading_isRefused()
