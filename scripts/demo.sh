@@ -18,11 +18,14 @@
 #
 # Environment of this script (the program itself takes none):
 #   TARNWICK_DEMO_PORT  emulator port, default 47811
+#   TARNWICK_DEMO_VERSION  version the live-update folder publishes, default 2.01
+#                       (the program's own: no update; e.g. 2.02 offers one)
 #   JOBS                parallel build jobs, default: number of processors
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 port=${TARNWICK_DEMO_PORT:-47811}
+published=${TARNWICK_DEMO_VERSION:-2.01}
 jobs=${JOBS:-$(nproc)}
 build="$repo/build-demo"
 demo="$repo/demo"
@@ -58,12 +61,14 @@ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWI
   -DTARNWICK_YAHOO_BASE="$base/yahoo" \
   -DTARNWICK_MSN_BASE="$base/msn" \
   -DTARNWICK_LIVEUPDATE_BASE="$base/liveupdate/tarnwick/" >/dev/null
-cmake --build "$build" --target tarnwick tarnwick-sandbox tarnwick-brand -j "$jobs"
+cmake --build "$build" --target tarnwick tarnwick-sandbox tarnwick-brand tarnwick-updater-standin -j "$jobs"
 
 # The program's folder is where it keeps its temporary page and where the
 # save dialog opens first.
 mkdir -p "$demo"
 cp -f "$build/src/app/tarnwick" "$demo/tarnwick"
+# In place of the real updater: records its arguments in updater-args.txt.
+cp -f "$build/tools/updater/tarnwick-updater-standin" "$demo/Updater.exe"
 
 # The reseller's files beside the program. The plain settings text stays in
 # the build folder; only the encrypted file goes beside the program.
@@ -110,7 +115,7 @@ trap 'exit 130' INT TERM
 
 # The port may have been taken during the build.
 listening "$port" && port_taken
-"$build/tools/sandbox/tarnwick-sandbox" --port "$port" >"$demo/sandbox.log" 2>&1 &
+"$build/tools/sandbox/tarnwick-sandbox" --port "$port" --version "$published" >"$demo/sandbox.log" 2>&1 &
 sandbox_pid=$!
 for _ in $(seq 100); do
   listening "$port" && break
@@ -133,6 +138,8 @@ say "try: Main Keyword (golf), Gather Keywords (answer the security image),"
 say "     Gather Data, Save Results. Close the window to stop."
 say "the program is branded as \"Demo\" (scripts/demo-settings.txt): welcome page,"
 say "     banners, links, Make Money, Help, About and the news button"
+say "updates: version $published is published; Updater.exe here is a stand-in that"
+say "     writes its arguments to $demo/updater-args.txt"
 
 cd "$demo"
 if [ -z "$smoke" ]; then

@@ -20,9 +20,17 @@ int usage()
     return 2;
 }
 
-std::vector<sandbox::NewsItem> demoNews()
+// The newest item shows a picture the emulator draws and a link into its
+// own pages, so both paths of the news window can be tried.
+std::vector<sandbox::NewsItem> demoNews(const sandbox::Sandbox &box)
 {
+    const std::string news = box.newsBase();
     return {
+        {4, "Spring offer: pictures in the news", "2006-04-02",
+         "<h3>Spring offer</h3><p><img src=\"" + news +
+             "pictures/spring.png\" width=\"320\" height=\"100\"></p>"
+             "<p>Half price on every upgrade this month. <a href=\"" +
+             box.siteBase() + "help.html\">Read the details</a>.</p>"},
         {3, "Version 2.01 is out", "2006-03-14",
          "<h3>Version 2.01</h3><p>Faster result counts and a new <b>CSV</b> export.</p>"},
         {2, "Tips: precise or broad?", "2006-02-02",
@@ -80,12 +88,11 @@ int main(int argc, char **argv)
         return usage();
     box.setPublishedVersion(version);
     box.setValidPublisher(publisher, prodcode);
-    box.setNewsItems(demoNews());
-
     if (!box.start(port)) {
         std::fprintf(stderr, "tarnwick-sandbox: cannot listen on 127.0.0.1:%d\n", port);
         return 1;
     }
+    box.setNewsItems(demoNews(box));
     std::printf("base        %s\n", box.baseUrl().c_str());
     std::printf("suggest     %s\n", box.suggestBase().c_str());
     std::printf("google      %s\n", box.googleBase().c_str());
