@@ -486,7 +486,8 @@ void TfrmMain::Timer1Timer()
     }
     QPointer<TfrmMain> self(this);
     const std::optional<QString> hint = StartupNewsHint(*m_news, ProgramSettings, m_programFolder);
-    if (!self)
+    // A window closed during the request ends the program: no update check.
+    if (!self || !isVisible())
         return;
     if (hint)
         ShowNewsHint(*hint);

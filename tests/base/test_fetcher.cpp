@@ -265,6 +265,8 @@ private slots:
         QFETCH(Fault, ending);
         QFETCH(bool, announced);
         TfrmMain w(Endpoints{}, programFolder());
+        // The start-up check's own requests would move the gauge as well.
+        w.Timer1->stop();
         w.MainGauge->setValue(77); // left from an earlier page
         QList<int> shown;
         connect(w.MainGauge, &QProgressBar::valueChanged, this,
