@@ -72,8 +72,14 @@ cp -f "$build/tools/updater/tarnwick-updater-standin" "$demo/Updater.exe"
 
 # The reseller's files beside the program. The plain settings text stays in
 # the build folder; only the encrypted file goes beside the program.
+# The program writes the last news item read into dbsettings.dat, so the file
+# is made anew only when its text changed (another port, an edited text):
+# the next start then announces only newer news, as it would for a user.
 sed "s|@BASE@|$base|g" "$repo/scripts/demo-settings.txt" >"$build/demo-settings.txt"
-"$build/tools/brand/tarnwick-brand" encrypt "$build/demo-settings.txt" "$demo/dbsettings.dat"
+if [ ! -f "$demo/dbsettings.dat" ] || ! cmp -s "$build/demo-settings.txt" "$build/demo-settings.used.txt"; then
+  "$build/tools/brand/tarnwick-brand" encrypt "$build/demo-settings.txt" "$demo/dbsettings.dat"
+  cp -f "$build/demo-settings.txt" "$build/demo-settings.used.txt"
+fi
 
 # Banner 1 is an animated GIF, banner 2 a still PNG, both 468 x 60.
 font=()
