@@ -752,6 +752,9 @@ void TfrmMain::btnNewsClick()
     TBusyGuard busy(RunState);
     if (!busy)
         return;
+    // The balloon points at this button: pressing it answers the balloon,
+    // which would otherwise float over the news window.
+    LMDMessageHint1->Dismiss();
     CheckNews(*m_news, ProgramSettings, NewsList, *msgMain, [this] {
         TfrmNews news(NewsList, ProgramSettings, *m_news, *IdHTTP1, m_programFolder, this);
         RunModal(news);

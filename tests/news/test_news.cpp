@@ -240,6 +240,10 @@ private slots:
         QCOMPARE(PostedFields(newsRequests()[0]),
                  ListFields(publId, "TARNWICK", tierCode, "lastcode"));
         QVERIFY(LMDHint()->IsUp());
+
+        // Pressing the button it points at answers the balloon.
+        checkNews();
+        QVERIFY(!LMDHint()->IsUp());
     }
 
     void afterStoppedGather_requestIsCut()
