@@ -12,7 +12,14 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
 #include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 using sandbox::Fault;
 
@@ -588,6 +595,44 @@ private slots:
         QVERIFY(record.size() >= 2);
         for (size_t k = 1; k < record.size(); ++k)
             QVERIFY(record[k].remotePort != record[k - 1].remotePort);
+    }
+
+    void fault_closeDelimitedEndsWithAnOrderlyClose()
+    {
+        // Below any HTTP stack: a reset instead of a FIN would make a client
+        // rightly treat the answer as lost and ask again.
+        const QByteArray full = get(*nam, url(box->msnBase(), "/results.aspx?q=golf")).body;
+        box->addFault(Fault{.pathPrefix = "/msn", .closeDelimited = true});
+
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        auto closeFd = qScopeGuard([fd] { ::close(fd); });
+        timeval timeout{10, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(quint16(box->port()));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
+        const QByteArray ask = "GET /msn/results.aspx?q=golf HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "Connection: close\r\n\r\n";
+        QCOMPARE(::send(fd, ask.constData(), size_t(ask.size()), 0), ssize_t(ask.size()));
+
+        QByteArray answer;
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::recv(fd, chunk, sizeof chunk, 0)) > 0)
+            answer.append(chunk, got);
+        const int failure = got < 0 ? errno : 0;
+        QCOMPARE(got, ssize_t(0)); // end of stream, not ECONNRESET or a timeout
+        QCOMPARE(failure, 0);
+        const qsizetype split = answer.indexOf("\r\n\r\n");
+        QVERIFY(split > 0);
+        const QByteArray head = answer.left(split).toLower();
+        QVERIFY(head.startsWith("http/1.1 200"));
+        QVERIFY(!head.contains("content-length:"));
+        QVERIFY(!head.contains("transfer-encoding:"));
+        QCOMPARE(answer.mid(split + 4), full);
     }
 
     void fault_pageSizeMatchingAndCounting()
