@@ -510,7 +510,14 @@ private slots:
         QVERIFY(whole.body.contains("<span id=\"count\">"));
 
         box->stop(); // ends the minute-long pause at once
-        QCOMPARE(wait(reply).error, QNetworkReply::RemoteHostClosedError);
+        // The rest of the page never comes. Qt 6.4 does not always report a
+        // connection closed short of its length as an error, so the body is
+        // what tells.
+        const Fetched cut = wait(reply);
+        QVERIFY2(
+            cut.error == QNetworkReply::RemoteHostClosedError || cut.body.size() < 100000,
+            qPrintable(
+                QStringLiteral("error %1, %2 bytes").arg(int(cut.error)).arg(cut.body.size())));
     }
 
     void fault_errorStatus()
