@@ -146,6 +146,15 @@ TfrmNews::TfrmNews(const QList<QByteArray> &newsList, const TProgramSettings &se
     CenterOnScreen(this);
 }
 
+TfrmNews::~TfrmNews()
+{
+    // The list's selection guard and its handler call back into this window;
+    // take the list down while the window is still whole, not in QWidget's
+    // destructor.
+    lvwItems->selectionModel()->disconnect(this);
+    delete lvwItems;
+}
+
 void TfrmNews::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);

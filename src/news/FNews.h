@@ -27,6 +27,7 @@ public:
     TfrmNews(const QList<QByteArray> &newsList, const TProgramSettings &settings,
              TNewsClient &client, THttpClient &http, const QString &programFolder,
              QWidget *parent = nullptr);
+    ~TfrmNews() override;
 
     QFrame *panTop;
     QTreeWidget *lvwItems;
