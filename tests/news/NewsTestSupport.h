@@ -18,15 +18,7 @@ inline std::unique_ptr<TfrmMain> OpenQuietMainWindow(const sandbox::Sandbox &box
                                                      const QString &programFolder,
                                                      ScriptedMessageBox &msg)
 {
-    auto window = std::make_unique<TfrmMain>(SandboxEndpoints(box), programFolder);
-    window->Timer1->stop();
-    msg.clear();
-    window->SetMessageBox(&msg);
-    TApplication::SetErrorBox(&msg);
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        return nullptr;
-    return window;
+    return OpenMainWindow(SandboxEndpoints(box), programFolder, msg);
 }
 
 // The news settings of one tier as the settings file would carry them.

@@ -59,6 +59,7 @@ struct Endpoints;
 // Opens the real main window on a program folder (with its trailing
 // separator), with msg answering every box; with reportErrors the general
 // error handler's boxes too (undo it with TApplication::SetErrorBox(nullptr)).
+// The start-up check is held back until a test runs it.
 std::unique_ptr<TfrmMain> OpenMainWindow(const Endpoints &urls, const QString &programFolder,
                                          ScriptedMessageBox &msg, bool reportErrors = true);
 
