@@ -6,6 +6,33 @@
 #include <QFile>
 #include <QSaveFile>
 
+std::optional<QByteArray> DecryptSettingsBytes(const QByteArray &encrypted,
+                                               const QByteArray &password)
+{
+    QByteArray source = encrypted;
+    QBuffer in(&source);
+    in.open(QIODevice::ReadOnly);
+    QByteArray plain;
+    QBuffer out(&plain);
+    out.open(QIODevice::WriteOnly);
+    if (!TEncryption(password, SettingsBufferSize).DecryptStream(&in, &out, source.size()))
+        return std::nullopt;
+    return plain;
+}
+
+std::optional<QByteArray> EncryptSettingsBytes(const QByteArray &plain, const QByteArray &password)
+{
+    QByteArray source = plain;
+    QBuffer in(&source);
+    in.open(QIODevice::ReadOnly);
+    QByteArray encrypted;
+    QBuffer out(&encrypted);
+    out.open(QIODevice::WriteOnly);
+    if (!TEncryption(password, SettingsBufferSize).EncryptStream(&in, &out))
+        return std::nullopt;
+    return encrypted;
+}
+
 bool DecryptSettingsFile(const QString &sourcePath, const QString &destPath)
 {
     QFile source(sourcePath);
@@ -15,19 +42,13 @@ bool DecryptSettingsFile(const QString &sourcePath, const QString &destPath)
     if (!dest.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
 
-    // Decrypt to memory first: a settings file is small, and this keeps
+    // Decrypt in memory first: a settings file is small, and this keeps
     // plain text that failed its code out of the file.
-    QByteArray plain;
-    QBuffer plainBuffer(&plain);
-    plainBuffer.open(QIODevice::WriteOnly);
-    bool ok;
-    {
-        TEncryption cipher(QByteArray(SettingsPassword), SettingsBufferSize);
-        ok = cipher.DecryptStream(&source, &plainBuffer, source.size());
-    }
+    const QByteArray encrypted = source.readAll();
+    const bool readOk = source.error() == QFileDevice::NoError;
     source.close();
-    if (ok)
-        ok = dest.write(plain) == plain.size();
+    const std::optional<QByteArray> plain = readOk ? DecryptSettingsBytes(encrypted) : std::nullopt;
+    const bool ok = plain && dest.write(*plain) == plain->size();
     if (!ok)
         dest.resize(0);
     dest.close();
@@ -39,17 +60,11 @@ bool EncryptSettingsFile(const QString &sourcePath, const QString &destPath)
     QFile source(sourcePath);
     if (!source.open(QIODevice::ReadOnly))
         return false;
-    QByteArray encrypted;
-    QBuffer dest(&encrypted);
-    dest.open(QIODevice::WriteOnly);
-    bool ok;
-    {
-        TEncryption cipher(QByteArray(SettingsPassword), SettingsBufferSize);
-        ok = cipher.EncryptStream(&source, &dest);
-    }
-    ok = ok && source.error() == QFileDevice::NoError;
+    const QByteArray plain = source.readAll();
+    const bool readOk = source.error() == QFileDevice::NoError;
     source.close();
-    return ok && SaveFileWhole(destPath, encrypted);
+    const std::optional<QByteArray> encrypted = readOk ? EncryptSettingsBytes(plain) : std::nullopt;
+    return encrypted && SaveFileWhole(destPath, *encrypted);
 }
 
 bool SaveFileWhole(const QString &path, const QByteArray &bytes)

@@ -4,9 +4,19 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 inline constexpr char SettingsPassword[] = "qzmvtrplok";
 inline constexpr quint32 SettingsBufferSize = 0x40000;
+
+// A whole encrypted file held in memory and its plain text; nullopt when the
+// password check or the authentication code fails.
+std::optional<QByteArray> DecryptSettingsBytes(const QByteArray &encrypted,
+                                               const QByteArray &password = SettingsPassword);
+// Header, cipher text and code for the plain text; nullopt only when the
+// cipher cannot run.
+std::optional<QByteArray> EncryptSettingsBytes(const QByteArray &plain,
+                                               const QByteArray &password = SettingsPassword);
 
 // True only when the password check and the authentication code both pass.
 // The destination is created (replacing any file there) once the source is

@@ -1,11 +1,9 @@
 #include "settings/SettingsFile.h"
 
 #include "base/TextLines.h"
-#include "settings/AesLib.h"
 #include "settings/SettingsCipher.h"
 #include "util/UUtils.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,22 +116,6 @@ QString SettingsPath(const QString &programFolder)
     return QDir(programFolder).filePath(QLatin1String(SettingsFileName));
 }
 
-// The plain text of an encrypted file held in memory; nullopt when it fails
-// its password check or its code.
-std::optional<QByteArray> DecryptBytes(const QByteArray &encrypted)
-{
-    QByteArray source = encrypted;
-    QBuffer in(&source);
-    in.open(QIODevice::ReadOnly);
-    QByteArray plain;
-    QBuffer out(&plain);
-    out.open(QIODevice::WriteOnly);
-    TEncryption cipher(QByteArray(SettingsPassword), SettingsBufferSize);
-    if (!cipher.DecryptStream(&in, &out, source.size()))
-        return std::nullopt;
-    return plain;
-}
-
 } // namespace
 
 QList<QByteArray> SettingsEntryTags()
@@ -218,7 +200,7 @@ std::optional<QByteArray> ReadSettingsPlain(const QString &programFolder)
     const QByteArray encrypted = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return QByteArray();
-    return DecryptBytes(encrypted).value_or(QByteArray());
+    return DecryptSettingsBytes(encrypted).value_or(QByteArray());
 }
 
 QByteArray ReadLastNewsId(const QString &programFolder)
@@ -267,20 +249,11 @@ void WriteLastNewsId(const QString &programFolder, const QByteArray &value)
         return;
     // A file that fails its check is left exactly as it is: rewriting it
     // would replace the reseller's settings by a single line.
-    const std::optional<QByteArray> plain = DecryptBytes(stored);
+    const std::optional<QByteArray> plain = DecryptSettingsBytes(stored);
     if (!plain)
         return;
 
-    QByteArray updated = WithLastNewsId(*plain, value);
-    QBuffer in(&updated);
-    in.open(QIODevice::ReadOnly);
-    QByteArray encrypted;
-    QBuffer out(&encrypted);
-    out.open(QIODevice::WriteOnly);
-    {
-        TEncryption cipher(QByteArray(SettingsPassword), SettingsBufferSize);
-        if (!cipher.EncryptStream(&in, &out))
-            return;
-    }
-    SaveFileWhole(path, encrypted);
+    const std::optional<QByteArray> encrypted = EncryptSettingsBytes(WithLastNewsId(*plain, value));
+    if (encrypted)
+        SaveFileWhole(path, *encrypted);
 }

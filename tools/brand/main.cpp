@@ -6,7 +6,6 @@
 #include "settings/AesLib.h"
 #include "settings/SettingsCipher.h"
 
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -100,13 +99,10 @@ int Encrypt(const QByteArray &password, const QString &plainPath, const QString 
     QByteArray plain;
     if (const int status = ReadInput(password, plainPath, plain); status != Ok)
         return status;
-    QBuffer in(&plain);
-    in.open(QIODevice::ReadOnly);
-    QByteArray encrypted;
-    QBuffer out(&encrypted);
-    out.open(QIODevice::WriteOnly);
-    TEncryption(password, SettingsBufferSize).EncryptStream(&in, &out);
-    return Save(outPath, encrypted);
+    const std::optional<QByteArray> encrypted = EncryptSettingsBytes(plain, password);
+    if (!encrypted)
+        return Fail(FileError, QStringLiteral("cannot encrypt %1").arg(plainPath));
+    return Save(outPath, *encrypted);
 }
 
 enum class Decryption { Ok, TooShort, WrongPassword, Damaged };
@@ -127,15 +123,10 @@ Decryption DecryptBytes(const QByteArray &password, const QByteArray &encrypted,
     if (std::memcmp(verifier, encrypted.constData() + saltLength, sizeof verifier) != 0)
         return Decryption::WrongPassword;
 
-    QByteArray source = encrypted;
-    QBuffer in(&source);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out(&plain);
-    out.open(QIODevice::WriteOnly);
-    if (!TEncryption(password, SettingsBufferSize).DecryptStream(&in, &out, source.size())) {
-        plain.clear();
+    std::optional<QByteArray> result = DecryptSettingsBytes(encrypted, password);
+    if (!result)
         return Decryption::Damaged;
-    }
+    plain = std::move(*result);
     return Decryption::Ok;
 }
 
