@@ -490,6 +490,8 @@ private slots:
         Endpoints urls;
         urls.Suggest = bytes(server.suggestBase());
         TfrmMain w(urls, folder.path() + QStringLiteral("/missing/"));
+        // The start-up check would fail on the missing folder as well.
+        w.Timer1->stop();
         w.IdHTTP1->SetTempFolder(folder.path() + QStringLiteral("/missing/"));
         w.SetMessageBox(&msg);
         TApplication::SetErrorBox(&msg);
