@@ -14,12 +14,38 @@
 #include <QTest>
 #include <QTimer>
 
-inline std::unique_ptr<TfrmMain> OpenQuietMainWindow(const sandbox::Sandbox &box,
-                                                     const QString &programFolder,
-                                                     ScriptedMessageBox &msg)
+// What each news and update test holds: the emulator, a program folder made
+// anew for every test, the window on it and the box that answers its messages.
+struct NewsFixture
 {
-    return OpenMainWindow(SandboxEndpoints(box), programFolder, msg);
-}
+    sandbox::Sandbox box;
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<TfrmMain> w;
+    ScriptedMessageBox msg;
+
+    QString programFolder() const { return folder->path() + QLatin1Char('/'); }
+    // The emulator without faults or recorded requests, one valid publisher
+    // and these items on its news service.
+    void resetNews(std::vector<sandbox::NewsItem> items)
+    {
+        box.clearFaults();
+        box.clearRequests();
+        box.clearNewsReply();
+        box.setValidPublisher("PUB1001", "TARNWICK");
+        box.setNewsItems(std::move(items));
+    }
+    void newFolder() { folder = std::make_unique<QTemporaryDir>(); }
+    bool openWindow()
+    {
+        w = OpenMainWindow(SandboxEndpoints(box), programFolder(), msg);
+        return w != nullptr;
+    }
+    void closeWindow()
+    {
+        w.reset();
+        TApplication::SetErrorBox(nullptr);
+    }
+};
 
 // The news settings of one tier as the settings file would carry them.
 inline void SetNewsTier(TProgramSettings &s, const QByteArray &type, const QByteArray &publId,

@@ -28,16 +28,10 @@ FormFields ListFields(const QByteArray &publ, const QByteArray &code, const QByt
 }
 } // namespace
 
-class TestNews : public QObject
+class TestNews : public QObject, NewsFixture
 {
     Q_OBJECT
 
-    sandbox::Sandbox box;
-    std::unique_ptr<QTemporaryDir> folder;
-    std::unique_ptr<TfrmMain> w;
-    ScriptedMessageBox msg;
-
-    QString programFolder() const { return folder->path() + QLatin1Char('/'); }
     QByteArray newsBase() const { return Bytes(box.newsBase()); }
     std::vector<sandbox::RecordedRequest> newsRequests() const
     {
@@ -74,24 +68,15 @@ private slots:
 
     void init()
     {
-        box.clearFaults();
-        box.clearRequests();
-        box.clearNewsReply();
-        box.setValidPublisher("PUB1001", "TARNWICK");
-        box.setNewsItems({{3, "Third", "2006-03-14", "<p>three</p>"},
-                          {2, "Second", "2006-02-02", "<p>two</p>"},
-                          {1, "First", "2006-01-10", "<p>one</p>"}});
-        folder = std::make_unique<QTemporaryDir>();
-        w = OpenQuietMainWindow(box, programFolder(), msg);
-        QVERIFY(w);
+        resetNews({{3, "Third", "2006-03-14", "<p>three</p>"},
+                   {2, "Second", "2006-02-02", "<p>two</p>"},
+                   {1, "First", "2006-01-10", "<p>one</p>"}});
+        newFolder();
+        QVERIFY(openWindow());
         SetNewsTier(w->ProgramSettings, "Master", "PUB1001", newsBase());
     }
 
-    void cleanup()
-    {
-        w.reset();
-        TApplication::SetErrorBox(nullptr);
-    }
+    void cleanup() { closeWindow(); }
 
     void checkNews_request_data()
     {

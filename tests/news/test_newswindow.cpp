@@ -27,16 +27,10 @@ const QString TroubleWithNews =
     QStringLiteral("There is a trouble with this news. Contact your provider.");
 } // namespace
 
-class TestNewsWindow : public QObject
+class TestNewsWindow : public QObject, NewsFixture
 {
     Q_OBJECT
 
-    sandbox::Sandbox box;
-    std::unique_ptr<QTemporaryDir> folder;
-    std::unique_ptr<TfrmMain> w;
-    ScriptedMessageBox msg;
-
-    QString programFolder() const { return folder->path() + QLatin1Char('/'); }
     std::vector<sandbox::RecordedRequest> detailsRequests() const
     {
         return RequestsUnder(box, "/news/getnewsdetails.php");
@@ -77,14 +71,10 @@ private slots:
 
     void init()
     {
-        box.clearFaults();
-        box.clearRequests();
-        box.clearNewsReply();
-        box.setValidPublisher("PUB1001", "TARNWICK");
-        box.setNewsItems({{7, "Seventh", "2006-03-14", "<h3>Seven</h3><p>caf\xe9 &amp; more</p>"},
-                          {5, "Fifth", "2006-02-02", "<p>five</p>"},
-                          {1, "First", "2006-01-10", "<p>one</p>"}});
-        folder = std::make_unique<QTemporaryDir>();
+        resetNews({{7, "Seventh", "2006-03-14", "<h3>Seven</h3><p>caf\xe9 &amp; more</p>"},
+                   {5, "Fifth", "2006-02-02", "<p>five</p>"},
+                   {1, "First", "2006-01-10", "<p>one</p>"}});
+        newFolder();
         WriteSettingsFile(
             programFolder(),
             {"<%%ApplicationName%%>Tarnwick<%%/ApplicationName%%>",
@@ -92,18 +82,13 @@ private slots:
              "<%%BranderType%%>Master<%%/BranderType%%>",
              "<%%MasterNewsBaseURL%%>" + Bytes(box.newsBase()) + "<%%/MasterNewsBaseURL%%>",
              "<%%MasterPublID%%>PUB1001<%%/MasterPublID%%>", LastNewsIdLine("3")});
-        w = OpenQuietMainWindow(box, programFolder(), msg);
-        QVERIFY(w);
+        QVERIFY(openWindow());
         // The settings file made the window's news settings.
         QCOMPARE(w->ProgramSettings.MasterPublID, QByteArray("PUB1001"));
         QVERIFY(w->btnNews->isVisible());
     }
 
-    void cleanup()
-    {
-        w.reset();
-        TApplication::SetErrorBox(nullptr);
-    }
+    void cleanup() { closeWindow(); }
 
     void layout_andRowsInOrder()
     {
@@ -314,7 +299,7 @@ private slots:
         });
         QCOMPARE(storedId(), QByteArray("1"));
         // The next start sees the newest item as unread.
-        auto next = OpenQuietMainWindow(box, programFolder(), msg);
+        auto next = OpenMainWindow(SandboxEndpoints(box), programFolder(), msg);
         SetNewsTier(next->ProgramSettings, "Master", "PUB1001", Bytes(box.newsBase()));
         next->Timer1Timer();
         QVERIFY(next->LMDMessageHint1->IsUp());

@@ -24,16 +24,10 @@ QString Offer(const QString &version)
 }
 } // namespace
 
-class TestUpdate : public QObject
+class TestUpdate : public QObject, NewsFixture
 {
     Q_OBJECT
 
-    sandbox::Sandbox box;
-    std::unique_ptr<QTemporaryDir> folder;
-    std::unique_ptr<TfrmMain> w;
-    ScriptedMessageBox msg;
-
-    QString programFolder() const { return folder->path() + QLatin1Char('/'); }
     QString localCopy() const { return programFolder() + QStringLiteral("mainappupdate.inf"); }
     QString argsFile() const { return programFolder() + QStringLiteral("updater-args.txt"); }
     void clickUpdate() { QTest::mouseClick(w->btnUpdate, Qt::LeftButton); }
@@ -51,16 +45,11 @@ private slots:
         box.clearRequests();
         box.clearUpdateDescription();
         box.setPublishedVersion("2.01");
-        folder = std::make_unique<QTemporaryDir>();
-        w = OpenQuietMainWindow(box, programFolder(), msg);
-        QVERIFY(w);
+        newFolder();
+        QVERIFY(openWindow());
     }
 
-    void cleanup()
-    {
-        w.reset();
-        TApplication::SetErrorBox(nullptr);
-    }
+    void cleanup() { closeWindow(); }
 
     void versions_data()
     {
@@ -160,7 +149,7 @@ private slots:
             QVERIFY(gone.start());
             gone.stop();
             w.reset();
-            w = OpenQuietMainWindow(gone, programFolder(), msg);
+            w = OpenMainWindow(SandboxEndpoints(gone), programFolder(), msg);
             QVERIFY(w);
         }
         clickUpdate();

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <string>
@@ -27,6 +28,26 @@ inline Endpoints SandboxEndpoints(const sandbox::Sandbox &box)
     return {Bytes(box.suggestBase()), Bytes(box.googleBase()), Bytes(box.yahooBase()),
             Bytes(box.msnBase()), Bytes(box.liveUpdateBase())};
 }
+
+// What a test of the main window holds: the emulator, a program folder, the
+// window on it and the box that answers its messages.
+struct MainWindowFixture
+{
+    sandbox::Sandbox box;
+    QTemporaryDir folder;
+    std::unique_ptr<TfrmMain> w;
+    ScriptedMessageBox msg;
+
+    TKeywordList &list() { return *w->Items(); }
+    QByteArray text(int row, int col) { return list().row(row)[col]; }
+    // A window on the program folder; the general error handler's boxes are
+    // left to the real one.
+    bool openWindow()
+    {
+        w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QLatin1Char('/'), msg, false);
+        return w != nullptr;
+    }
+};
 
 // What the emulator shows for a keyword: a precise search sends it quoted.
 inline QByteArray ExpectedCount(const char *engine, const QByteArray &keyword, int searchType)

@@ -44,16 +44,10 @@ QByteArray csvOf(const std::vector<ExpectedRow> &rows)
 
 } // namespace
 
-class TestEndToEnd : public QObject
+class TestEndToEnd : public QObject, MainWindowFixture
 {
     Q_OBJECT
 
-    sandbox::Sandbox box;
-    QTemporaryDir folder;
-    std::unique_ptr<TfrmMain> w;
-    ScriptedMessageBox msg;
-
-    TKeywordList &list() { return *w->Items(); }
     void clickHeader(int column) { ClickHeader(*w, column); }
     void addKeywords(ModalScript &script, const std::function<void(TfrmAddKeywords &)> &fill)
     {
@@ -73,8 +67,7 @@ private slots:
         QVERIFY(folder.isValid());
         box.setChallengeMode(sandbox::ChallengeMode::FirstTime);
         QVERIFY(box.start());
-        w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QLatin1Char('/'), msg, false);
-        QVERIFY(w);
+        QVERIFY(openWindow());
     }
     void cleanupTestCase() { w.reset(); }
 

@@ -12,17 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestGatherData : public QObject
+class TestGatherData : public QObject, MainWindowFixture
 {
     Q_OBJECT
 
-    sandbox::Sandbox box;
-    QTemporaryDir folder;
-    std::unique_ptr<TfrmMain> w;
-    ScriptedMessageBox msg;
-
-    TKeywordList &list() { return *w->Items(); }
-    QByteArray text(int row, int col) { return list().row(row)[col]; }
     void addRows(const QByteArrayList &keywords)
     {
         for (const QByteArray &k : keywords)
@@ -75,8 +68,7 @@ private slots:
     {
         box.clearFaults();
         box.clearRequests();
-        w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QLatin1Char('/'), msg, false);
-        QVERIFY(w);
+        QVERIFY(openWindow());
     }
     void cleanup() { w.reset(); }
 

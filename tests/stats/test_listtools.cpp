@@ -58,17 +58,10 @@ void SaveScreen(const QString &name)
 
 } // namespace
 
-class TestListTools : public QObject
+class TestListTools : public QObject, MainWindowFixture
 {
     Q_OBJECT
 
-    sandbox::Sandbox box;
-    QTemporaryDir folder;
-    std::unique_ptr<TfrmMain> w;
-    ScriptedMessageBox msg;
-
-    TKeywordList &list() { return *w->Items(); }
-    QByteArray text(int row, int col) { return list().row(row)[col]; }
     QString path(const QString &name) const { return folder.filePath(name); }
     QString writeFile(const QString &name, const QByteArray &data)
     {
@@ -177,8 +170,7 @@ private slots:
     {
         box.clearFaults();
         box.clearRequests();
-        w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QLatin1Char('/'), msg, false);
-        QVERIFY(w);
+        QVERIFY(openWindow());
     }
     void cleanup() { w.reset(); }
 
