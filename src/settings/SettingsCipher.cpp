@@ -6,31 +6,37 @@
 #include <QFile>
 #include <QSaveFile>
 
+namespace {
+
+// One cipher pass from bytes to bytes; nullopt when the pass fails.
+template <typename Pass> std::optional<QByteArray> InMemory(const QByteArray &input, Pass pass)
+{
+    QByteArray source = input;
+    QBuffer in(&source);
+    in.open(QIODevice::ReadOnly);
+    QByteArray result;
+    QBuffer out(&result);
+    out.open(QIODevice::WriteOnly);
+    if (!pass(in, out))
+        return std::nullopt;
+    return result;
+}
+
+} // namespace
+
 std::optional<QByteArray> DecryptSettingsBytes(const QByteArray &encrypted,
                                                const QByteArray &password)
 {
-    QByteArray source = encrypted;
-    QBuffer in(&source);
-    in.open(QIODevice::ReadOnly);
-    QByteArray plain;
-    QBuffer out(&plain);
-    out.open(QIODevice::WriteOnly);
-    if (!TEncryption(password, SettingsBufferSize).DecryptStream(&in, &out, source.size()))
-        return std::nullopt;
-    return plain;
+    return InMemory(encrypted, [&](QBuffer &in, QBuffer &out) {
+        return TEncryption(password, SettingsBufferSize).DecryptStream(&in, &out, in.size());
+    });
 }
 
 std::optional<QByteArray> EncryptSettingsBytes(const QByteArray &plain, const QByteArray &password)
 {
-    QByteArray source = plain;
-    QBuffer in(&source);
-    in.open(QIODevice::ReadOnly);
-    QByteArray encrypted;
-    QBuffer out(&encrypted);
-    out.open(QIODevice::WriteOnly);
-    if (!TEncryption(password, SettingsBufferSize).EncryptStream(&in, &out))
-        return std::nullopt;
-    return encrypted;
+    return InMemory(plain, [&](QBuffer &in, QBuffer &out) {
+        return TEncryption(password, SettingsBufferSize).EncryptStream(&in, &out);
+    });
 }
 
 bool DecryptSettingsFile(const QString &sourcePath, const QString &destPath)
