@@ -34,6 +34,16 @@ struct NewsFixture
         box.setValidPublisher("PUB1001", "TARNWICK");
         box.setNewsItems(std::move(items));
     }
+    // Requests under prefix are answered only after a pause of ms; times as
+    // in sandbox::Fault.
+    void slowDown(const std::string &prefix, int ms, int times = -1)
+    {
+        sandbox::Fault slow;
+        slow.pathPrefix = prefix;
+        slow.delayBeforeMs = ms;
+        slow.times = times;
+        box.addFault(slow);
+    }
     void newFolder() { folder = std::make_unique<QTemporaryDir>(); }
     bool openWindow()
     {

@@ -351,10 +351,7 @@ private slots:
 
     void slowService_windowKeepsServingEvents()
     {
-        sandbox::Fault slow;
-        slow.pathPrefix = "/news/";
-        slow.delayBeforeMs = 1200;
-        box.addFault(slow);
+        slowDown("/news/", 1200);
         EventGapProbe probe;
         probe.start();
         // Another web command pressed meanwhile is refused.

@@ -192,11 +192,7 @@ private slots:
 
     void secondSelectionWhileLoading_isRefused()
     {
-        sandbox::Fault slow;
-        slow.pathPrefix = "/news/getnewsdetails.php";
-        slow.delayBeforeMs = 800;
-        slow.times = 1;
-        box.addFault(slow);
+        slowDown("/news/getnewsdetails.php", 800, 1);
         withNewsWindow([&](TfrmNews &news) {
             Qt::CursorShape during = Qt::ArrowCursor;
             int selectedDuring = -2;

@@ -244,10 +244,7 @@ private slots:
 
     void slowService_windowKeepsServingEvents()
     {
-        sandbox::Fault slow;
-        slow.pathPrefix = "/liveupdate/";
-        slow.delayBeforeMs = 1200;
-        box.addFault(slow);
+        slowDown("/liveupdate/", 1200);
         EventGapProbe probe;
         probe.start();
         clickUpdate();
@@ -260,11 +257,7 @@ private slots:
 
     void secondClickWhileWaiting_isRefused()
     {
-        sandbox::Fault slow;
-        slow.pathPrefix = "/liveupdate/";
-        slow.delayBeforeMs = 600;
-        slow.times = 1;
-        box.addFault(slow);
+        slowDown("/liveupdate/", 600, 1);
         QTimer::singleShot(150, w.get(), [this] { clickUpdate(); });
         clickUpdate();
         QCOMPARE(updateRequests().size(), size_t(1));

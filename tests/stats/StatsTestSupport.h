@@ -40,6 +40,14 @@ struct MainWindowFixture
 
     TKeywordList &list() { return *w->Items(); }
     QByteArray text(int row, int col) { return list().row(row)[col]; }
+    bool startBox() { return folder.isValid() && box.start(); }
+    // What each test starts from: no faults, no recorded requests, a new window.
+    bool freshWindow()
+    {
+        box.clearFaults();
+        box.clearRequests();
+        return openWindow();
+    }
     // A window on the program folder; the general error handler's boxes are
     // left to the real one.
     bool openWindow()

@@ -161,17 +161,8 @@ class TestListTools : public QObject, MainWindowFixture
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(folder.isValid());
-        QVERIFY(box.start());
-    }
-    void init()
-    {
-        box.clearFaults();
-        box.clearRequests();
-        QVERIFY(openWindow());
-    }
+    void initTestCase() { QVERIFY(startBox()); }
+    void init() { QVERIFY(freshWindow()); }
     void cleanup() { w.reset(); }
 
     // ---- copy ---------------------------------------------------------------
