@@ -1,8 +1,8 @@
 #include "CaptchaImage.h"
 
+#include "Png.h"
 #include "Text.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <algorithm>
 #include <cstdlib>
@@ -124,11 +124,7 @@ std::string renderPng(const std::string &text, std::uint64_t seed)
         line(img, 0, int(gen.below(kHeight)), kWidth - 1, int(gen.below(kHeight)),
              qRgb(110 + int(gen.below(90)), 110 + int(gen.below(90)), 110 + int(gen.below(90))));
 
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "PNG");
-    return png.toStdString();
+    return pngBytes(img);
 }
 
 } // namespace sandbox::captcha

@@ -1,8 +1,8 @@
 #include "NewsPicture.h"
 
+#include "Png.h"
 #include "Text.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <cmath>
 
@@ -36,11 +36,7 @@ std::string picturePng(const std::string &name)
                 img.setPixel(x, y, hills[layer].rgb());
         }
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "PNG");
-    return png.toStdString();
+    return pngBytes(img);
 }
 
 } // namespace sandbox::news

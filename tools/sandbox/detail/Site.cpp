@@ -1,6 +1,7 @@
 #include "Site.h"
 
-#include <QBuffer>
+#include "Png.h"
+
 #include <QImage>
 
 namespace sandbox::site {
@@ -37,11 +38,7 @@ std::string welcomePng()
             for (int x = 100; x < 100 + length; ++x)
                 img.setPixel(x, y, qRgb(244, 246, 249));
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "PNG");
-    return png.toStdString();
+    return pngBytes(img);
 }
 
 } // namespace
