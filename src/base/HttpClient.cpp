@@ -101,20 +101,23 @@ void THttpClient::Disconnect()
     }
 }
 
-THttpClient::Result THttpClient::Get(const QByteArray &address, QIODevice *sink)
+THttpClient::Result THttpClient::Get(const QByteArray &address, QIODevice *sink, int timeoutMs)
 {
-    return Send(address, sink, nullptr);
+    return Send(address, sink, nullptr, timeoutMs);
 }
 
 THttpClient::Result THttpClient::PostMultipart(const QByteArray &address,
-                                               const QList<QPair<QByteArray, QByteArray>> &fields)
+                                               const QList<QPair<QByteArray, QByteArray>> &fields,
+                                               int timeoutMs)
 {
-    return Send(address, nullptr, &fields);
+    return Send(address, nullptr, &fields, timeoutMs);
 }
 
 THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink,
-                                      const QList<QPair<QByteArray, QByteArray>> *fields)
+                                      const QList<QPair<QByteArray, QByteArray>> *fields,
+                                      int timeoutMs)
 {
+    Q_UNUSED(timeoutMs); // the transport that honours it replaces this one
     Result result;
     QUrl url = ParseAddress(address);
     bool post = fields != nullptr;
@@ -203,14 +206,18 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
             result.Stopped = true;
             return result;
         }
-        if (reply->error() != QNetworkReply::NoError)
+        if (reply->error() != QNetworkReply::NoError) {
+            result.Reason = reply->errorString();
             return result;
+        }
         take(reply->readAll()); // what arrived together with finished
         // A connection closed short of the announced length is a broken
         // transfer, even when Qt reports no error for it.
         const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (announced.isValid() && received < announced.toLongLong())
+        if (announced.isValid() && received < announced.toLongLong()) {
+            result.Reason = QStringLiteral("the connection closed before the whole answer arrived");
             return result;
+        }
         const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
         const bool redirect = IsRedirect(result.Status) && target.isValid();
         if (redirect && hops < MaxRedirects) {
@@ -224,6 +231,16 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
         if ((result.Status >= 200 && result.Status < 300) || redirect) {
             result.Ok = true;
             result.Body = buffer;
+        } else {
+            result.Reason = QStringLiteral("HTTP %1 %2")
+                                .arg(result.Status)
+                                .arg(QString::fromLatin1(
+                                    reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute)
+                                        .toByteArray()));
+            bool ok = false;
+            const int retry = reply->rawHeader("Retry-After").trimmed().toInt(&ok);
+            if (ok && retry >= 0)
+                result.RetryAfterSeconds = retry;
         }
         return result;
     }
@@ -263,6 +280,7 @@ bool THttpClient::FetchPage(const QByteArray &address, QByteArray &page)
     QCoreApplication::processEvents();
 
     const Result result = Get(address, &temp);
+    m_last = result;
     const bool written = temp.flush() && temp.error() == QFileDevice::NoError;
     temp.close();
 

@@ -4,6 +4,7 @@
 // block their caller in a local event loop, so the window keeps painting and
 // taking Stop and close while they wait.
 
+#include "base/NetworkOptions.h"
 #include "base/RunState.h"
 
 #include <QByteArray>
@@ -33,6 +34,13 @@ public:
         bool Stopped = false; // ended by Disconnect()
         int Status = 0;       // HTTP status of the last answer, 0 without one
         QByteArray Body;      // body of a successful answer (when no sink was given)
+        // Why a request failed, for the user: "HTTP 404 Not Found",
+        // "connection refused", "host not found", "timed out", ...; empty on
+        // success.
+        QString Reason;
+        // Seconds from a Retry-After header of the final answer; -1 without
+        // a usable one.
+        int RetryAfterSeconds = -1;
     };
 
     // Downloads one page through the temporary "test.html" in the program
@@ -41,12 +49,19 @@ public:
     // through statusText(). Throws std::runtime_error when neither can take
     // the file.
     bool FetchPage(const QByteArray &address, QByteArray &page);
+    // The outcome of the last FetchPage that sent a request.
+    const Result &LastResult() const { return m_last; }
 
     // GET with redirects; the body goes to sink when given, else to Result::Body.
-    Result Get(const QByteArray &address, QIODevice *sink = nullptr);
+    // timeoutMs > 0 limits the whole request, redirects included.
+    Result Get(const QByteArray &address, QIODevice *sink = nullptr, int timeoutMs = 0);
     // Multipart form POST with plain fields in the given order.
     Result PostMultipart(const QByteArray &address,
-                         const QList<QPair<QByteArray, QByteArray>> &fields);
+                         const QList<QPair<QByteArray, QByteArray>> &fields, int timeoutMs = 0);
+
+    // Proxy and time-outs for every later request.
+    void SetOptions(const TNetworkOptions &options) { m_options = options; }
+    const TNetworkOptions &Options() const { return m_options; }
 
     // Ends every running transfer, if any (Stop, window close).
     void Disconnect();
@@ -72,7 +87,7 @@ signals:
 
 private:
     Result Send(const QByteArray &address, QIODevice *sink,
-                const QList<QPair<QByteArray, QByteArray>> *fields);
+                const QList<QPair<QByteArray, QByteArray>> *fields, int timeoutMs);
 
     // One per waiting request: a request can start while another one waits.
     struct Transfer
@@ -86,4 +101,6 @@ private:
     QString m_tempFolder;
     QNetworkAccessManager *m_nam;
     QList<Transfer *> m_transfers;
+    TNetworkOptions m_options;
+    Result m_last;
 };

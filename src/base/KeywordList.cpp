@@ -39,6 +39,13 @@ QString CountSourceText(const TCountSource &source)
 
 TKeywordList::TKeywordList(QObject *parent) : QAbstractTableModel(parent) {}
 
+void TKeywordList::AppendIds(size_t count)
+{
+    m_ids.reserve(m_ids.size() + count);
+    for (size_t i = 0; i < count; ++i)
+        m_ids.push_back(m_nextId++);
+}
+
 void TKeywordList::addRow(const QByteArray &keyword, const QByteArray &searches)
 {
     const int n = count();
@@ -48,7 +55,10 @@ void TKeywordList::addRow(const QByteArray &keyword, const QByteArray &searches)
     row[KeywordRow::Keywords] = keyword;
     row[KeywordRow::Searches] = searches;
     m_rows.push_back(std::move(row));
+    AppendIds(1);
     endInsertRows();
+    if (m_observer)
+        m_observer->RowsAppended(*this, n, n);
 }
 
 void TKeywordList::appendKeywords(const QList<QByteArray> &keywords, int firstNumber)
@@ -65,7 +75,10 @@ void TKeywordList::appendKeywords(const QList<QByteArray> &keywords, int firstNu
         row[KeywordRow::Keywords] = keyword;
         m_rows.push_back(std::move(row));
     }
+    AppendIds(size_t(keywords.size()));
     endInsertRows();
+    if (m_observer)
+        m_observer->RowsAppended(*this, n, count() - 1);
 }
 
 void TKeywordList::appendRows(std::vector<KeywordRow> rows)
@@ -76,7 +89,10 @@ void TKeywordList::appendRows(std::vector<KeywordRow> rows)
     beginInsertRows(QModelIndex(), n, n + static_cast<int>(rows.size()) - 1);
     m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
                   std::make_move_iterator(rows.end()));
+    AppendIds(rows.size());
     endInsertRows();
+    if (m_observer)
+        m_observer->RowsAppended(*this, n, count() - 1);
 }
 
 void TKeywordList::setCount(int row, int column, const QByteArray &text, const TCountSource &source)
@@ -88,6 +104,8 @@ void TKeywordList::setCount(int row, int column, const QByteArray &text, const T
     r.source(column) = source;
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::DisplayRole, Qt::ToolTipRole, CountFailedRole});
+    if (m_observer)
+        m_observer->RowsChanged(*this, row, row);
 }
 
 void TKeywordList::setCountSource(int row, int column, const TCountSource &source)
@@ -97,6 +115,8 @@ void TKeywordList::setCountSource(int row, int column, const TCountSource &sourc
     m_rows[static_cast<size_t>(row)].source(column) = source;
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::ToolTipRole, CountFailedRole});
+    if (m_observer)
+        m_observer->RowsChanged(*this, row, row);
 }
 
 void TKeywordList::removeMarkedRows(const std::vector<bool> &drop)
@@ -106,16 +126,24 @@ void TKeywordList::removeMarkedRows(const std::vector<bool> &drop)
     // One pass that keeps order: scattered removals one by one would cost
     // a move of the tail each.
     beginResetModel();
+    std::vector<quint64> gone;
     size_t kept = 0;
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (i < drop.size() && drop[i])
+        if (i < drop.size() && drop[i]) {
+            gone.push_back(m_ids[i]);
             continue;
-        if (kept != i)
+        }
+        if (kept != i) {
             m_rows[kept] = std::move(m_rows[i]);
+            m_ids[kept] = m_ids[i];
+        }
         ++kept;
     }
     m_rows.resize(kept);
+    m_ids.resize(kept);
     endResetModel();
+    if (m_observer)
+        m_observer->RowsRemoved(*this, gone);
 }
 
 void TKeywordList::setText(int row, int column, const QByteArray &text)
@@ -125,6 +153,8 @@ void TKeywordList::setText(int row, int column, const QByteArray &text)
     m_rows[static_cast<size_t>(row)][column] = text;
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::DisplayRole});
+    if (m_observer)
+        m_observer->RowsChanged(*this, row, row);
 }
 
 void TKeywordList::setChecked(int row, bool checked)
@@ -134,6 +164,8 @@ void TKeywordList::setChecked(int row, bool checked)
     m_rows[static_cast<size_t>(row)].Checked = checked;
     const QModelIndex i = index(row, 0);
     emit dataChanged(i, i, {Qt::CheckStateRole});
+    if (m_observer)
+        m_observer->RowsChanged(*this, row, row);
 }
 
 void TKeywordList::setAllChecked(bool checked)
@@ -143,6 +175,8 @@ void TKeywordList::setAllChecked(bool checked)
     for (KeywordRow &row : m_rows)
         row.Checked = checked;
     emit dataChanged(index(0, 0), index(count() - 1, 0), {Qt::CheckStateRole});
+    if (m_observer)
+        m_observer->RowsChanged(*this, 0, count() - 1);
 }
 
 void TKeywordList::deleteChecked()
@@ -159,8 +193,12 @@ void TKeywordList::deleteChecked()
         while (first > 0 && m_rows[static_cast<size_t>(first - 1)].Checked)
             --first;
         beginRemoveRows(QModelIndex(), first, row);
+        const std::vector<quint64> gone(m_ids.begin() + first, m_ids.begin() + row + 1);
         m_rows.erase(m_rows.begin() + first, m_rows.begin() + row + 1);
+        m_ids.erase(m_ids.begin() + first, m_ids.begin() + row + 1);
         endRemoveRows();
+        if (m_observer)
+            m_observer->RowsRemoved(*this, gone);
         row = first - 1;
     }
 }
@@ -169,7 +207,10 @@ void TKeywordList::deleteAll()
 {
     beginResetModel();
     m_rows.clear();
+    m_ids.clear();
     endResetModel();
+    if (m_observer)
+        m_observer->Cleared(*this);
 }
 
 void TKeywordList::sortByColumn(int column, bool ascending)
@@ -219,12 +260,16 @@ void TKeywordList::sortByColumn(int column, bool ascending)
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<KeywordRow> sorted;
     sorted.reserve(n);
+    std::vector<quint64> sortedIds;
+    sortedIds.reserve(n);
     std::vector<int> newRowOf(n);
     for (size_t i = 0; i < n; ++i) {
         sorted.push_back(std::move(m_rows[static_cast<size_t>(order[i])]));
+        sortedIds.push_back(m_ids[static_cast<size_t>(order[i])]);
         newRowOf[static_cast<size_t>(order[i])] = static_cast<int>(i);
     }
     m_rows.swap(sorted);
+    m_ids.swap(sortedIds);
     const QModelIndexList persistent = persistentIndexList();
     QModelIndexList moved;
     moved.reserve(persistent.size());
@@ -232,6 +277,8 @@ void TKeywordList::sortByColumn(int column, bool ascending)
         moved.append(index(newRowOf[static_cast<size_t>(old.row())], old.column()));
     changePersistentIndexList(persistent, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    if (m_observer)
+        m_observer->OrderChanged(*this);
 }
 
 int TKeywordList::rowCount(const QModelIndex &parent) const

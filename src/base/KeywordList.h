@@ -56,8 +56,30 @@ struct KeywordRow
 // 64-bit integer; anything that does not convert counts as 0.
 qint64 SortNumber(const QByteArray &text);
 
+class TKeywordList;
+
+// Hears every change of the list's content, after it happened, in the order
+// the changes happen. The journal keeps the list on disk through it; the
+// view's own state (filters, derived columns) is not part of it.
+class IKeywordListObserver
+{
+public:
+    virtual ~IKeywordListObserver() = default;
+    // Rows first..last (positions, inclusive) were appended: typed,
+    // imported, harvested, dropped or reopened.
+    virtual void RowsAppended(const TKeywordList &list, int first, int last) = 0;
+    // The rows with these ids are gone; the others keep their order.
+    virtual void RowsRemoved(const TKeywordList &list, const std::vector<quint64> &ids) = 0;
+    // Texts, check mark or count sources of rows first..last changed.
+    virtual void RowsChanged(const TKeywordList &list, int first, int last) = 0;
+    // The same rows stand in a new order (a sort).
+    virtual void OrderChanged(const TKeywordList &list) = 0;
+    // Every row went at once.
+    virtual void Cleared(const TKeywordList &list) = 0;
+};
+
 // The list shown in lvwItems. Every change goes through here so that the view
-// hears about it.
+// and the observer hear about it.
 class TKeywordList : public QAbstractTableModel
 {
     Q_OBJECT
@@ -73,6 +95,21 @@ public:
     int count() const { return static_cast<int>(m_rows.size()); }
     const KeywordRow &row(int index) const { return m_rows[static_cast<size_t>(index)]; }
     const std::vector<KeywordRow> &rows() const { return m_rows; }
+
+    // Field access that does not depend on how rows are stored.
+    const QByteArray &text(int row, int column) const { return m_rows[size_t(row)][column]; }
+    bool isChecked(int row) const { return m_rows[size_t(row)].Checked; }
+    const TCountSource &source(int row, int engineColumn) const
+    {
+        return m_rows[size_t(row)].source(engineColumn);
+    }
+    // A row's identity for the run: given when the row is added, never
+    // reused, kept through sorts and removals of other rows.
+    quint64 rowId(int row) const { return m_ids[size_t(row)]; }
+
+    // One observer at a time; nullptr detaches it.
+    void setObserver(IKeywordListObserver *observer) { m_observer = observer; }
+    IKeywordListObserver *observer() const { return m_observer; }
 
     // Appends a row numbered count()+1 with the keyword and search count;
     // the engine texts start empty and the check mark cleared.
@@ -105,5 +142,10 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    void AppendIds(size_t count);
+
     std::vector<KeywordRow> m_rows;
+    std::vector<quint64> m_ids; // parallel to m_rows
+    quint64 m_nextId = 1;
+    IKeywordListObserver *m_observer = nullptr;
 };
