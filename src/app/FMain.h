@@ -29,6 +29,9 @@ class QToolButton;
 class THttpClient;
 class TNewsClient;
 class TNewsHint;
+class TOptionsStore;
+class TPacing;
+class TRunProgressPanel;
 struct TCommandContext;
 enum class TGatherScope;
 
@@ -67,6 +70,7 @@ public:
     QPushButton *btnMainKeyword, *btnGatherKeyword, *btnAddKeyword, *btnGatherData, *btnSaveResults,
         *btnMakeMoney, *btnAbout;
     QToolButton *btnNews, *btnUpdate, *btnHelp;
+    QToolButton *btnOptions; // the gear beside Help
     // Banner
     QFrame *panBanner;
     TBannerPicture *imgBanner, *gifBanner;
@@ -75,6 +79,7 @@ public:
     // The list's context menu; Copy also answers Ctrl+C on the list.
     QMenu *mnuItems;
     QAction *actCopy, *actOpenResults, *actRemoveDuplicates, *actGatherMissing;
+    QAction *actOptions;
     QPushButton *bsSkinButton1, *bsSkinButton2, *bsSkinButton3, *bsSkinButton4;
     // Links
     QFrame *panLinks;
@@ -82,6 +87,7 @@ public:
     // Status bar
     QLabel *MainStatusPanel, *bsSkinStatusPanel1, *SecondStatusPanel;
     QProgressBar *MainGauge;
+    TRunProgressPanel *RunProgressPanel; // shown while Gather Data runs
     QTimer *Timer1;
 
     // IStatusBar
@@ -104,6 +110,7 @@ public:
     void btnNewsClick();
     void btnUpdateClick();
     void btnHelpClick();
+    void btnOptionsClick();
     void imgBannerClick();
     void gifBannerClick();
     void bsSkinButton1Click();
@@ -139,6 +146,9 @@ public:
     const QString &ProgramFolder() const { return m_programFolder; }
     const Endpoints &Urls() const { return m_endpoints; }
     TCommandContext Context();
+    // The user's options and the pacing they set.
+    TOptionsStore &OptionsStore() const { return *m_optionsStore; }
+    TPacing &Pacing() const { return *m_pacing; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -162,6 +172,8 @@ private:
     TKeywordList *m_items;
     std::unique_ptr<IMessageBox> m_realMessageBox;
     std::unique_ptr<TNewsClient> m_news;
+    std::unique_ptr<TOptionsStore> m_optionsStore;
+    std::unique_ptr<TPacing> m_pacing;
     bool m_shown = false;
     bool m_headerClicks = true;
     bool m_gaugeHasLength = true; // the running transfer announced its length
