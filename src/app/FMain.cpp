@@ -684,7 +684,7 @@ void TfrmMain::SetHeaderClicksEnabled(bool enabled)
 
 TCommandContext TfrmMain::Context()
 {
-    return TCommandContext{*m_items, *IdHTTP1,   RunState,          *msgMain, *this,
+    return TCommandContext{*m_items, *IdHTTP1,    RunState,       *msgMain,        *this,
                            *this,    m_endpoints, m_pacing.get(), RunProgressPanel};
 }
 

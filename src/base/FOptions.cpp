@@ -17,8 +17,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
-#include <QtMath>
 #include <QVBoxLayout>
+#include <QtMath>
 
 namespace {
 
@@ -116,9 +116,9 @@ QWidget *TfrmOptions::BuildPacing()
     spnBackoffCap = spin("spnBackoffCap", 1, 86400, QStringLiteral(" s"));
     l->addLayout(row({text(QStringLiteral("Wait between two requests to a site:")), spnMinDelay,
                       text(QStringLiteral("to")), spnMaxDelay}));
-    l->addLayout(row({text(QStringLiteral("Pause for")), spnPauseLength,
-                      text(QStringLiteral("after every")), spnPauseEvery,
-                      text(QStringLiteral("requests"))}));
+    l->addLayout(
+        row({text(QStringLiteral("Pause for")), spnPauseLength, text(QStringLiteral("after every")),
+             spnPauseEvery, text(QStringLiteral("requests"))}));
     l->addLayout(row({text(QStringLiteral("When a request fails, try")), spnRetries,
                       text(QStringLiteral("more times"))}));
     l->addLayout(row({text(QStringLiteral("waiting")), spnBackoffStart,
@@ -194,8 +194,8 @@ QWidget *TfrmOptions::BuildTimeouts()
     // Off: a request waits as long as the server keeps the connection open.
     spnReadTimeout->setSpecialValueText(QStringLiteral("Off"));
     l->addLayout(row({text(QStringLiteral("Give up connecting after")), spnConnectTimeout}));
-    l->addLayout(row({text(QStringLiteral("Give up waiting for an answer after")),
-                      spnReadTimeout}));
+    l->addLayout(
+        row({text(QStringLiteral("Give up waiting for an answer after")), spnReadTimeout}));
     return group;
 }
 

@@ -2,8 +2,8 @@
 
 #include <QEvent>
 
-TRunProgressPanel::TRunProgressPanel(QWidget *window, TRunProgress::Clock clock, QWidget *parent)
-    : QLabel(parent), m_window(window), m_progress(std::move(clock))
+TRunProgressPanel::TRunProgressPanel(QWidget *window, QWidget *parent)
+    : QLabel(parent), m_window(window)
 {
     setObjectName(QStringLiteral("RunProgressPanel"));
     setProperty("statusPanel", true);

@@ -14,8 +14,7 @@ class TRunProgressPanel : public QLabel, public IRunProgress
     Q_OBJECT
 public:
     // window: the top-level window whose caption shows the share done.
-    explicit TRunProgressPanel(QWidget *window, TRunProgress::Clock clock = {},
-                               QWidget *parent = nullptr);
+    explicit TRunProgressPanel(QWidget *window, QWidget *parent = nullptr);
     ~TRunProgressPanel() override;
 
     // IRunProgress
@@ -27,6 +26,8 @@ public:
 
     bool IsRunning() const { return m_running; }
     const TRunProgress &Progress() const { return m_progress; }
+    // Tests run the estimate on a clock of their own.
+    void SetClock(TRunProgress::Clock clock) { m_progress.SetClock(std::move(clock)); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

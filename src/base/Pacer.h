@@ -16,9 +16,9 @@ struct TPacingOptions
     int MaxDelayMs = 0;
     int PauseEvery = 0; // requests to one host between two pauses; 0: never
     int PauseMs = 0;
-    int Retries = 0;             // re-sends of a failed request
-    int BackoffStartMs = 10000;  // wait before the first re-send; doubles after each
-    int BackoffCapMs = 300000;   // no wait is longer, Retry-After included
+    int Retries = 0;            // re-sends of a failed request
+    int BackoffStartMs = 10000; // wait before the first re-send; doubles after each
+    int BackoffCapMs = 300000;  // no wait is longer, Retry-After included
 
     bool operator==(const TPacingOptions &) const = default;
 
@@ -35,8 +35,8 @@ struct TPacingOptions
 struct TRequestOutcome
 {
     bool Ok = false;
-    bool Stopped = false;      // the user stopped it: neither success nor failure
-    int Status = 0;            // HTTP status of the answer, 0 without one
+    bool Stopped = false;       // the user stopped it: neither success nor failure
+    int Status = 0;             // HTTP status of the answer, 0 without one
     int RetryAfterSeconds = -1; // from the answer's Retry-After, -1 without a usable one
     bool SecurityImage = false; // an answer that asks for the security image instead
 };
@@ -44,7 +44,7 @@ struct TRequestOutcome
 class TPacer
 {
 public:
-    using Clock = std::function<qint64()>;                     // milliseconds, monotonic
+    using Clock = std::function<qint64()>;                      // milliseconds, monotonic
     using Random = std::function<qint64(qint64 lo, qint64 hi)>; // uniform in [lo, hi]
 
     explicit TPacer(const TPacingOptions &options = {}, Clock clock = {}, Random random = {});

@@ -25,6 +25,11 @@ QString Number(int n)
 
 TRunProgress::TRunProgress(Clock clock) : m_clock(clock ? std::move(clock) : Clock(SteadyNow)) {}
 
+void TRunProgress::SetClock(Clock clock)
+{
+    m_clock = clock ? std::move(clock) : Clock(SteadyNow);
+}
+
 void TRunProgress::Start(int rows, int queries)
 {
     m_started = m_clock();

@@ -27,6 +27,7 @@ public:
 
     explicit TRunProgress(Clock clock = {});
 
+    void SetClock(Clock clock);
     void Start(int rows, int queries);
     void SetRow(int row) { m_row = row; }
     void AddRequest(bool failed);

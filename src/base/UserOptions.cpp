@@ -138,9 +138,8 @@ QString ProxyKindName(TProxyOptions::Kind kind)
 
 TProxyOptions::Kind ProxyKindFromName(const QString &name)
 {
-    for (TProxyOptions::Kind kind :
-         {TProxyOptions::Kind::System, TProxyOptions::Kind::Http, TProxyOptions::Kind::Https,
-          TProxyOptions::Kind::Socks5})
+    for (TProxyOptions::Kind kind : {TProxyOptions::Kind::System, TProxyOptions::Kind::Http,
+                                     TProxyOptions::Kind::Https, TProxyOptions::Kind::Socks5})
         if (name.compare(ProxyKindName(kind), Qt::CaseInsensitive) == 0)
             return kind;
     // Anything unknown is the safe choice: a direct connection.
@@ -229,7 +228,8 @@ TOptionsStore::TPasswordPlace TOptionsStore::Save(const TUserOptions &options)
             m_secrets->Remove(ProxyPasswordKey);
         m_place = TPasswordPlace::None;
     } else if (changed || m_place != TPasswordPlace::SecretStore) {
-        if (m_secrets && m_secrets->Write(ProxyPasswordKey, password) == ISecretStore::TResult::Ok) {
+        if (m_secrets &&
+            m_secrets->Write(ProxyPasswordKey, password) == ISecretStore::TResult::Ok) {
             s->remove(key::ProxyPassword);
             m_place = TPasswordPlace::SecretStore;
         } else if (options.RememberPassword) {

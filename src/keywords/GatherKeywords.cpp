@@ -4,8 +4,8 @@
 #include "base/FormEncode.h"
 #include "base/HttpClient.h"
 #include "base/KeywordList.h"
-#include "base/PacedFetch.h"
 #include "base/MessageBox.h"
+#include "base/PacedFetch.h"
 #include "base/Prompts.h"
 #include "base/RunState.h"
 
@@ -42,8 +42,9 @@ void GatherKeywords(TCommandContext &ctx, const QByteArray &mainKeyword)
             return;
         // A failed fetch leaves an empty page, which lists nothing.
         PacedFetchPage(ctx,
-                       ctx.Urls.Suggest + "/keyword-suggestion-tool.html?password=" +
-                           FormEncode(answer->Answer) + "&random=" + FormEncode(answer->RandomValue) +
+                       ctx.Urls.Suggest +
+                           "/keyword-suggestion-tool.html?password=" + FormEncode(answer->Answer) +
+                           "&random=" + FormEncode(answer->RandomValue) +
                            "&seed=" + FormEncode(answer->SeedValue),
                        page, TSecurityImage::Expected);
         if (IsChallenge(page) &&

@@ -188,7 +188,8 @@ private slots:
         QTest::addColumn<bool>("stopped");
         QTest::addColumn<bool>("retried");
         QTest::newRow("answer") << true << 200 << false << false << false;
-        QTest::newRow("security image instead of the answer") << true << 200 << true << false << true;
+        QTest::newRow("security image instead of the answer")
+            << true << 200 << true << false << true;
         QTest::newRow("no connection") << false << 0 << false << false << true;
         QTest::newRow("429") << false << 429 << false << false << true;
         QTest::newRow("503") << false << 503 << false << false << true;
@@ -282,8 +283,8 @@ private slots:
         QTest::addColumn<QByteArray>("host");
         QTest::newRow("path") << QByteArray("http://127.0.0.1:8080/google/search?q=a")
                               << QByteArray("127.0.0.1:8080");
-        QTest::newRow("query only") << QByteArray("http://Example.COM?q=a/b")
-                                    << QByteArray("example.com");
+        QTest::newRow("query only")
+            << QByteArray("http://Example.COM?q=a/b") << QByteArray("example.com");
         QTest::newRow("credentials") << QByteArray("http://u:p@host/x") << QByteArray("host");
         QTest::newRow("no scheme") << QByteArray("host:81/x") << QByteArray("host:81");
     }
@@ -352,8 +353,8 @@ private slots:
         QTest::addColumn<bool>("passwordNextRun");
         using P = TOptionsStore::TPasswordPlace;
         QTest::newRow("secret store") << true << false << int(P::SecretStore) << false << true;
-        QTest::newRow("no store: this run only") << false << false << int(P::RunOnly) << false
-                                                 << false;
+        QTest::newRow("no store: this run only")
+            << false << false << int(P::RunOnly) << false << false;
         QTest::newRow("no store, remember: settings file")
             << false << true << int(P::SettingsFile) << true << true;
     }
