@@ -266,6 +266,9 @@ void TfrmMain::BuildMainPage()
         listLayout->addWidget(b);
     }
     listLayout->addStretch();
+    // Above the gauge: the run as a whole, while Gather Data runs.
+    RunProgressPanel = new TRunProgressPanel(this);
+    listLayout->addWidget(RunProgressPanel);
     layout->addWidget(listButtons);
 
     // Links
@@ -339,8 +342,6 @@ QWidget *TfrmMain::BuildStatusBar()
     MainGauge->setFormat(QStringLiteral("%p%"));
     MainGauge->setAlignment(Qt::AlignCenter);
     layout->addWidget(MainStatusPanel, 1);
-    RunProgressPanel = new TRunProgressPanel(this);
-    layout->addWidget(RunProgressPanel);
     layout->addWidget(bsSkinStatusPanel1);
     layout->addWidget(SecondStatusPanel);
     layout->addWidget(MainGauge);

@@ -87,7 +87,7 @@ public:
     // Status bar
     QLabel *MainStatusPanel, *bsSkinStatusPanel1, *SecondStatusPanel;
     QProgressBar *MainGauge;
-    TRunProgressPanel *RunProgressPanel; // shown while Gather Data runs
+    TRunProgressPanel *RunProgressPanel; // beside the list buttons while Gather Data runs
     QTimer *Timer1;
 
     // IStatusBar

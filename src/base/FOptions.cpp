@@ -158,7 +158,9 @@ QWidget *TfrmOptions::BuildProxy()
     spnProxyPort = spin("spnProxyPort", 0, 65535);
     spnProxyPort->setSpecialValueText(QStringLiteral(" "));
     auto *hostRow = new QHBoxLayout;
+    hostRow->setSpacing(6);
     hostRow->addWidget(edtProxyHost, 1);
+    hostRow->addSpacing(4);
     hostRow->addWidget(text(QStringLiteral("Port:")));
     hostRow->addWidget(spnProxyPort);
     form->addRow(QStringLiteral("Host:"), hostRow);

@@ -6,11 +6,7 @@ TRunProgressPanel::TRunProgressPanel(QWidget *window, QWidget *parent)
     : QLabel(parent), m_window(window)
 {
     setObjectName(QStringLiteral("RunProgressPanel"));
-    setProperty("statusPanel", true);
-    // Room for "Row 12,345 of 12,345 · ... · about 10 h 00 min left" at the
-    // panels' type; a longer text loses its end, never the panels beside it.
-    setFixedWidth(360);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     hide();
     if (m_window)
         m_window->installEventFilter(this);

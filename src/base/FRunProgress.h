@@ -1,5 +1,5 @@
 #pragma once
-// The status-bar panel that shows a gathering run as a whole: row i of n,
+// The panel that shows a gathering run as a whole: row i of n,
 // the requests sent and failed, and the time left. While the window is
 // minimised its caption carries the share done; the caption comes back
 // exactly as it was.

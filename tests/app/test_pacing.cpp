@@ -514,6 +514,9 @@ private slots:
         now = 12 * 60 * 1000;
         w->RunProgressPanel->RequestSent(false);
         w->SetMainStatus(PacingWaitText(4000));
+        w->SetRowCountText(ItemsListedText(list().count()));
+        w->IdHTTP1WorkBegin(100);
+        w->IdHTTP1WorkEnd();
         w->btnGatherData->setText(QStringLiteral("Stop"));
         QTest::qWait(20);
         SaveShot(*w, QStringLiteral("run-progress"));
