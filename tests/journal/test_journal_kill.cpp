@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <map>
+#include <set>
 
 namespace {
 
