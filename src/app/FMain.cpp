@@ -13,6 +13,8 @@
 #include "base/ListActions.h"
 #include "base/PacedFetch.h"
 #include "base/ScreenText.h"
+#include "journal/Journal.h"
+#include "journal/JournalPrompt.h"
 #include "keywords/FAddKeywords.h"
 #include "keywords/FCaptcha.h"
 #include "keywords/FMainKeyword.h"
@@ -364,6 +366,9 @@ void TfrmMain::BuildListMenu()
     actRemoveDuplicates->setObjectName(QStringLiteral("actRemoveDuplicates"));
     actGatherMissing = mnuItems->addAction(QStringLiteral("Gather Missing Counts"));
     actGatherMissing->setObjectName(QStringLiteral("actGatherMissing"));
+    actReopenLast = mnuItems->addAction(QStringLiteral("Reopen Last List"));
+    actReopenLast->setObjectName(QStringLiteral("actReopenLast"));
+    actReopenLast->setEnabled(false);
 
     mnuItems->addSeparator();
     actOptions = mnuItems->addAction(QStringLiteral("Options..."));
@@ -381,6 +386,7 @@ void TfrmMain::BuildListMenu()
             Guarded([this] { actRemoveDuplicatesClick(); }));
     connect(actGatherMissing, &QAction::triggered, this,
             Guarded([this] { actGatherMissingClick(); }));
+    connect(actReopenLast, &QAction::triggered, this, Guarded([this] { actReopenLastClick(); }));
 
     auto update = Guarded([this] { UpdateCopyAction(); });
     connect(lvwItems->selectionModel(), &QItemSelectionModel::selectionChanged, this, update);
@@ -453,6 +459,8 @@ void TfrmMain::FormShow()
     }
     pgcPrinc->setCurrentIndex(0);
     FormResize();
+    if (!stsWelcome)
+        QTimer::singleShot(0, this, Guarded([this] { OfferRestore(); }));
 }
 
 void TfrmMain::resizeEvent(QResizeEvent *event)
@@ -482,6 +490,8 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     IdHTTP1->Disconnect();
     StopRequested = true;
     QCoreApplication::processEvents();
+    if (m_journal)
+        m_journal->closeNormally();
     event->accept();
 }
 
@@ -490,6 +500,34 @@ void TfrmMain::btnThanksClick()
     pgcPrinc->setCurrentWidget(stsMain);
     if (!ProgramSettings.WelcomeHTML.isEmpty())
         Timer1->start();
+    OfferRestore();
+}
+
+void TfrmMain::StartJournal(const QString &folder)
+{
+    m_journal = std::make_unique<TJournal>();
+    m_journal->attach(*m_items);
+    m_journal->open(folder);
+    // Trouble while writing is told once, from the writer's thread.
+    connect(m_journal.get(), &TJournal::problem, this, &TfrmMain::SetMainStatus);
+}
+
+void TfrmMain::OfferRestore()
+{
+    if (!m_journal)
+        return;
+    const TRestoreOutcome outcome =
+        OfferJournalRestore(*m_journal, *m_items, *msgMain, *this, [this](int searchType) {
+            return MissingCountRequests(*m_items, searchType);
+        });
+    if (outcome.Interrupted)
+        m_presetSearchType = outcome.SearchType;
+}
+
+void TfrmMain::actReopenLastClick()
+{
+    if (m_journal)
+        ReopenLastList(*m_journal, *m_items, *this);
 }
 
 void TfrmMain::Timer1Timer()
@@ -643,6 +681,7 @@ void TfrmMain::UpdateCopyAction()
 void TfrmMain::lvwItemsContextPopup(const QPoint &pos)
 {
     UpdateCopyAction();
+    actReopenLast->setEnabled(m_journal && m_journal->canReopenLast());
     mnuItems->popup(lvwItems->viewport()->mapToGlobal(pos));
 }
 
@@ -736,9 +775,13 @@ void TfrmMain::RunGather(TGatherScope scope)
     SetDeleteButtonsEnabled(false);
     StopRequested = false;
     btnGatherData->setText(QStringLiteral("Stop"));
+    if (m_journal)
+        m_journal->runStarted(SearchType, int(scope));
     auto done = qScopeGuard([&] {
         if (!self)
             return;
+        if (m_journal)
+            m_journal->runEnded();
         btnGatherData->setText(QStringLiteral("Gather Data"));
         QCoreApplication::processEvents();
         SetHeaderClicksEnabled(true);
@@ -831,6 +874,9 @@ std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &pageHtml)
 std::optional<int> TfrmMain::AskSearchType()
 {
     TfrmSelSearch dialog(this);
+    if (m_presetSearchType == 1)
+        dialog.bsSkinCheckRadioBox2->setChecked(true);
+    m_presetSearchType = -1;
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.bsSkinCheckRadioBox1->isChecked() ? 0 : 1;

@@ -32,6 +32,7 @@ class TNewsHint;
 class TOptionsStore;
 class TPacing;
 class TRunProgressPanel;
+class TJournal;
 struct TCommandContext;
 enum class TGatherScope;
 
@@ -78,7 +79,7 @@ public:
     TKeywordView *lvwItems;
     // The list's context menu; Copy also answers Ctrl+C on the list.
     QMenu *mnuItems;
-    QAction *actCopy, *actOpenResults, *actRemoveDuplicates, *actGatherMissing;
+    QAction *actCopy, *actOpenResults, *actRemoveDuplicates, *actGatherMissing, *actReopenLast;
     QAction *actOptions;
     QPushButton *bsSkinButton1, *bsSkinButton2, *bsSkinButton3, *bsSkinButton4;
     // Links
@@ -124,6 +125,7 @@ public:
     void actOpenResultsClick();
     void actRemoveDuplicatesClick();
     void actGatherMissingClick();
+    void actReopenLastClick();
     void Timer1Timer();
     void IdHTTP1WorkBegin(qint64 total);
     void IdHTTP1Work(qint64 count);
@@ -150,6 +152,11 @@ public:
     TOptionsStore &OptionsStore() const { return *m_optionsStore; }
     TPacing &Pacing() const { return *m_pacing; }
 
+    // Keeps the list on disk in folder from now on; call before the window
+    // shows, which asks whether to restore what a crashed run left.
+    void StartJournal(const QString &folder);
+    TJournal *Journal() const { return m_journal.get(); }
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -166,6 +173,7 @@ private:
     QWidget *BuildStatusBar();
     void BuildListMenu();
     void RunGather(TGatherScope scope);
+    void OfferRestore();
 
     Endpoints m_endpoints;
     QString m_programFolder;
@@ -178,4 +186,6 @@ private:
     bool m_headerClicks = true;
     bool m_gaugeHasLength = true; // the running transfer announced its length
     QString m_lastSavedFile;
+    std::unique_ptr<TJournal> m_journal;
+    int m_presetSearchType = -1; // of the run a restore found interrupted
 };
