@@ -244,18 +244,38 @@ private slots:
         QCOMPARE(list().count(), 2 * listed);
     }
 
+    void stop_duringAPause_endsItAtOnce_data()
+    {
+        QTest::addColumn<bool>("backoff");
+        QTest::addColumn<QString>("countdown");
+        QTest::newRow("between requests")
+            << false << QStringLiteral("Waiting 60 s before the next request...");
+        QTest::newRow("before a retry")
+            << true << QStringLiteral("Waiting 60 s before trying again...");
+    }
     void stop_duringAPause_endsItAtOnce()
     {
+        QFETCH(bool, backoff);
+        QFETCH(QString, countdown);
         TPacingOptions slow;
-        slow.MinDelayMs = slow.MaxDelayMs = 60000;
+        if (backoff) {
+            sandbox::Fault busy;
+            busy.pathPrefix = "/google";
+            busy.status = 503;
+            box.addFault(busy);
+            slow.Retries = 3;
+            slow.BackoffStartMs = 60000;
+        } else {
+            slow.MinDelayMs = slow.MaxDelayMs = 60000;
+        }
         w->Pacing().Pacer.SetOptions(slow);
         addRows({"a", "b"});
-        QString countdown;
+        QString shown;
         QTimer poll;
         connect(&poll, &QTimer::timeout, this, [&] {
             const QString t = w->MainStatusPanel->text();
-            if (countdown.isEmpty() && t.startsWith(QStringLiteral("Waiting"))) {
-                countdown = t;
+            if (shown.isEmpty() && t.startsWith(QStringLiteral("Waiting"))) {
+                shown = t;
                 QTest::mouseClick(w->btnGatherData, Qt::LeftButton);
             }
         });
@@ -264,12 +284,15 @@ private slots:
         bool waitedOut = false;
         QTimer::singleShot(30000, this, [&] { waitedOut = true; });
         gather(0);
-        QCOMPARE(countdown, QStringLiteral("Waiting 60 s before the next request..."));
+        QCOMPARE(shown, countdown);
         QVERIFY(!waitedOut);
         QCOMPARE(box.requests().size(), size_t(1));
         QCOMPARE(w->MainStatusPanel->text(), QStringLiteral("Process aborted!"));
-        QCOMPARE(text(0, KeywordRow::Google), ExpectedCount("google", "a", 0));
-        QCOMPARE(list().row(0).source(KeywordRow::Yahoo).What, TCountSource::Kind::NeverAsked);
+        if (!backoff)
+            QCOMPARE(text(0, KeywordRow::Google), ExpectedCount("google", "a", 0));
+        // A stopped query is no answer either way: the cell keeps what it knew.
+        QCOMPARE(list().row(0).source(backoff ? KeywordRow::Google : KeywordRow::Yahoo).What,
+                 TCountSource::Kind::NeverAsked);
         QCOMPARE(w->btnGatherData->text(), QStringLiteral("Gather Data"));
         QVERIFY(!w->RunState.Busy);
         QVERIFY(!w->RunProgressPanel->isVisible());
