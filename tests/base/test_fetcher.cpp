@@ -471,10 +471,10 @@ private slots:
             client.FetchPage(google(), page);
             QFAIL("no exception");
         } catch (const std::runtime_error &e) {
-            // Named after the program folder's file, as without a fallback.
-            QVERIFY2(
-                QString::fromUtf8(e.what()).contains(programFolder + QStringLiteral("test.html")),
-                e.what());
+            // Named after the file it tried last: the one in the fallback folder.
+            QVERIFY2(QString::fromUtf8(e.what()).contains(
+                         QDir(client.TempFolder()).filePath(QStringLiteral("test.html"))),
+                     e.what());
         }
         QCOMPARE(status.size(), 0);
         QVERIFY(requests().empty());
