@@ -107,13 +107,20 @@ int THttpClient::ParseRetryAfter(const QByteArray &raw, qint64 nowSecs)
         digits = digits && c >= '0' && c <= '9';
     if (digits) {
         // Leading zeros and huge numbers alike: only the size matters.
-        const QByteArray significant = QByteArray(value).replace(QByteArray("0"), QByteArray());
-        if (value.size() > 9 && !significant.isEmpty())
+        QByteArray significant = value;
+        while (significant.size() > 1 && significant.startsWith('0'))
+            significant.remove(0, 1);
+        if (significant.size() > 9)
             return MaxRetryAfterSeconds;
-        return int(qMin(value.toLongLong(), qint64(MaxRetryAfterSeconds)));
+        return int(qMin(significant.toLongLong(), qint64(MaxRetryAfterSeconds)));
     }
     // An HTTP date (RFC 7231 IMF-fixdate; RFC 2822 covers it).
-    const QDateTime when = QDateTime::fromString(QString::fromLatin1(value), Qt::RFC2822Date);
+    QString text = QString::fromLatin1(value);
+    // HTTP writes the zone of its dates as "GMT".
+    for (const QLatin1String zone : {QLatin1String(" GMT"), QLatin1String(" UTC")})
+        if (text.endsWith(zone, Qt::CaseInsensitive))
+            text = text.left(text.size() - zone.size()) + QStringLiteral(" +0000");
+    const QDateTime when = QDateTime::fromString(text, Qt::RFC2822Date);
     if (!when.isValid())
         return -1;
     const qint64 wait = when.toSecsSinceEpoch() - nowSecs;
@@ -122,10 +129,18 @@ int THttpClient::ParseRetryAfter(const QByteArray &raw, qint64 nowSecs)
 
 // ---- one transfer -------------------------------------------------------------
 
+// What libcurl's callbacks get: the transfer, or nothing once the transfer
+// has let go of a handle that libcurl may still call.
+struct THttpLink
+{
+    THttpTransfer *T;
+};
+
 struct THttpTransfer
 {
     THttpClient *Client = nullptr;
     CURL *Easy = nullptr;
+    THttpLink *Link = nullptr; // with Easy
     curl_slist *Headers = nullptr;
     bool Blocking = true;
     bool Running = false; // inside the multi handle
@@ -177,6 +192,7 @@ struct THttpTransfer
         delete Idle;
         if (Easy)
             curl_easy_cleanup(Easy);
+        delete Link;
         if (Headers)
             curl_slist_free_all(Headers);
     }
@@ -203,9 +219,9 @@ struct THttpTransfer
 
     static size_t OnHeader(char *data, size_t size, size_t count, void *self)
     {
-        auto *t = static_cast<THttpTransfer *>(self);
+        THttpTransfer *t = static_cast<THttpLink *>(self)->T;
         const size_t n = size * count;
-        if (t->Stopped)
+        if (!t || t->Stopped)
             return 0;
         t->Touch();
         const QByteArray line = QByteArray(data, qsizetype(n)).trimmed();
@@ -253,9 +269,9 @@ struct THttpTransfer
 
     static size_t OnBody(char *data, size_t size, size_t count, void *self)
     {
-        auto *t = static_cast<THttpTransfer *>(self);
+        THttpTransfer *t = static_cast<THttpLink *>(self)->T;
         const size_t n = size * count;
-        if (t->Stopped)
+        if (!t || t->Stopped)
             return 0;
         t->Touch();
         t->Received += qint64(n);
@@ -276,8 +292,8 @@ struct THttpTransfer
 
     static int OnProgress(void *self, curl_off_t, curl_off_t dlNow, curl_off_t, curl_off_t ulNow)
     {
-        auto *t = static_cast<THttpTransfer *>(self);
-        if (t->Stopped)
+        THttpTransfer *t = static_cast<THttpLink *>(self)->T;
+        if (!t || t->Stopped)
             return 1;
         if (t->Blocking && t->Client->m_state.StopRequested) {
             t->Stopped = true;
@@ -417,11 +433,11 @@ struct THttpClient::Driver
         while (CURLMsg *msg = curl_multi_info_read(Multi, &left)) {
             if (msg->msg != CURLMSG_DONE)
                 continue;
-            THttpTransfer *t = nullptr;
-            curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &t);
+            THttpLink *link = nullptr;
+            curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &link);
             const int code = msg->data.result;
-            if (t)
-                Client->FinishTransfer(*t, code);
+            if (link && link->T)
+                Client->FinishTransfer(*link->T, code);
         }
     }
 
@@ -434,10 +450,14 @@ struct THttpClient::Driver
             // Never from inside libcurl: the handle leaves on the next turn,
             // and by then it only has to be cleaned up.
             CURL *easy = t.Easy;
+            THttpLink *link = t.Link;
+            link->T = nullptr;
             t.Easy = nullptr;
-            QTimer::singleShot(0, Client, [this, easy] {
+            t.Link = nullptr;
+            QTimer::singleShot(0, Client, [this, easy, link] {
                 curl_multi_remove_handle(Multi, easy);
                 curl_easy_cleanup(easy);
+                delete link;
             });
             return;
         }
@@ -500,6 +520,8 @@ bool THttpClient::StartTransfer(THttpTransfer &t)
         t.Easy = curl_easy_init();
         if (!t.Easy)
             return false;
+        delete t.Link;
+        t.Link = new THttpLink{&t};
     } else {
         curl_easy_reset(t.Easy);
     }
@@ -513,7 +535,7 @@ bool THttpClient::StartTransfer(THttpTransfer &t)
     t.Error[0] = 0;
     t.LastMoved = 0;
     CURL *e = t.Easy;
-    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(e, CURLOPT_PRIVATE, t.Link);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.Error);
     curl_easy_setopt(e, CURLOPT_URL, t.Url.constData());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -550,12 +572,12 @@ bool THttpClient::StartTransfer(THttpTransfer &t)
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, h);
 
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &THttpTransfer::OnHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, t.Link);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &THttpTransfer::OnBody);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, t.Link);
     curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &THttpTransfer::OnProgress);
-    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, t.Link);
 
     // Proxy: "none" also means none of the environment's proxy variables.
     const TProxyOptions &proxy = m_options.Proxy;
@@ -718,6 +740,21 @@ THttpClient::Result THttpClient::Send(const QByteArray &address, QIODevice *sink
         if (self)
             m_blocking.removeOne(&t);
     });
+
+    // The stop flag alone ends the transfer too, even one that waits with
+    // nothing moving (a stalled upload calls no progress callback).
+    QTimer stopWatch;
+    stopWatch.setInterval(25);
+    connect(&stopWatch, &QTimer::timeout, this, [this, &t] {
+        if (m_state.StopRequested && !t.Done) {
+            t.Stopped = true;
+            m_driver->Remove(t);
+            t.Done = true;
+            if (t.Loop)
+                t.Loop->quit();
+        }
+    });
+    stopWatch.start();
 
     for (t.Hops = 0;; ++t.Hops) {
         if (!StartTransfer(t)) {

@@ -110,9 +110,11 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
                 QCoreApplication::processEvents();
             } else if (!ctx.Run.StopRequested) {
                 // A stopped request is no answer either way: the cell keeps
-                // what it knew.
+                // what it knew. The tooltip names the cause the client found.
+                const QString reason = ctx.Http.LastResult().Reason;
                 list->setCountSource(i, EngineColumn(engine),
-                                     TCountSource::NoAnswer(lastStatus.isEmpty()
+                                     TCountSource::NoAnswer(!reason.isEmpty() ? reason
+                                                            : lastStatus.isEmpty()
                                                                 ? QStringLiteral("no reply")
                                                                 : lastStatus));
             }
