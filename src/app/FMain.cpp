@@ -7,8 +7,11 @@
 #include "base/FKeywordView.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
+#include "base/FOptions.h"
+#include "base/FRunProgress.h"
 #include "base/HttpClient.h"
 #include "base/ListActions.h"
+#include "base/PacedFetch.h"
 #include "base/ScreenText.h"
 #include "journal/Journal.h"
 #include "journal/JournalPrompt.h"
@@ -117,6 +120,9 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
     connect(IdHTTP1, &THttpClient::workBegin, this, &TfrmMain::IdHTTP1WorkBegin);
     connect(IdHTTP1, &THttpClient::work, this, &TfrmMain::IdHTTP1Work);
     connect(IdHTTP1, &THttpClient::workEnd, this, &TfrmMain::IdHTTP1WorkEnd);
+    m_optionsStore = std::make_unique<TOptionsStore>(MakeKeychainStore());
+    m_pacing = std::make_unique<TPacing>(RunState, *this);
+    ApplyUserOptions(m_optionsStore->Load(), *IdHTTP1, m_pacing->Pacer);
 
     pgcPrinc = new QStackedWidget;
     pgcPrinc->setObjectName(QStringLiteral("pgcPrinc"));
@@ -206,6 +212,8 @@ void TfrmMain::BuildMainPage()
     barLayout->addWidget(btnNews);
     barLayout->addWidget(btnUpdate);
     barLayout->addWidget(btnHelp);
+    btnOptions = OptionsButton();
+    barLayout->addWidget(btnOptions);
     layout->addWidget(bar);
 
     // Banner strip: the two pictures lie on top of each other, placed by hand.
@@ -260,6 +268,9 @@ void TfrmMain::BuildMainPage()
         listLayout->addWidget(b);
     }
     listLayout->addStretch();
+    // Above the gauge: the run as a whole, while Gather Data runs.
+    RunProgressPanel = new TRunProgressPanel(this);
+    listLayout->addWidget(RunProgressPanel);
     layout->addWidget(listButtons);
 
     // Links
@@ -291,6 +302,7 @@ void TfrmMain::BuildMainPage()
     connect(btnNews, &QToolButton::clicked, this, Guarded([this] { btnNewsClick(); }));
     connect(btnUpdate, &QToolButton::clicked, this, Guarded([this] { btnUpdateClick(); }));
     connect(btnHelp, &QToolButton::clicked, this, Guarded([this] { btnHelpClick(); }));
+    connect(btnOptions, &QToolButton::clicked, this, Guarded([this] { btnOptionsClick(); }));
     connect(bsSkinButton1, &QPushButton::clicked, this, Guarded([this] { bsSkinButton1Click(); }));
     connect(bsSkinButton2, &QPushButton::clicked, this, Guarded([this] { bsSkinButton2Click(); }));
     connect(bsSkinButton3, &QPushButton::clicked, this, Guarded([this] { bsSkinButton3Click(); }));
@@ -357,6 +369,11 @@ void TfrmMain::BuildListMenu()
     actReopenLast = mnuItems->addAction(QStringLiteral("Reopen Last List"));
     actReopenLast->setObjectName(QStringLiteral("actReopenLast"));
     actReopenLast->setEnabled(false);
+
+    mnuItems->addSeparator();
+    actOptions = mnuItems->addAction(QStringLiteral("Options..."));
+    actOptions->setObjectName(QStringLiteral("actOptions"));
+    connect(actOptions, &QAction::triggered, this, Guarded([this] { btnOptionsClick(); }));
 
     lvwItems->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvwItems, &QWidget::customContextMenuRequested, this,
@@ -707,7 +724,8 @@ void TfrmMain::SetHeaderClicksEnabled(bool enabled)
 
 TCommandContext TfrmMain::Context()
 {
-    return TCommandContext{*m_items, *IdHTTP1, RunState, *msgMain, *this, *this, m_endpoints};
+    return TCommandContext{*m_items, *IdHTTP1,    RunState,       *msgMain,        *this,
+                           *this,    m_endpoints, m_pacing.get(), RunProgressPanel};
 }
 
 // ---- commands of later subsystems -------------------------------------------
@@ -825,6 +843,11 @@ void TfrmMain::CheckForUpdates(bool silent)
 void TfrmMain::btnHelpClick()
 {
     OpenURL(ProgramSettings.AppHelpURL);
+}
+
+void TfrmMain::btnOptionsClick()
+{
+    EditUserOptions(*m_optionsStore, *IdHTTP1, m_pacing->Pacer, this);
 }
 
 void TfrmMain::imgBannerClick()

@@ -29,6 +29,9 @@ class QToolButton;
 class THttpClient;
 class TNewsClient;
 class TNewsHint;
+class TOptionsStore;
+class TPacing;
+class TRunProgressPanel;
 class TJournal;
 struct TCommandContext;
 enum class TGatherScope;
@@ -68,6 +71,7 @@ public:
     QPushButton *btnMainKeyword, *btnGatherKeyword, *btnAddKeyword, *btnGatherData, *btnSaveResults,
         *btnMakeMoney, *btnAbout;
     QToolButton *btnNews, *btnUpdate, *btnHelp;
+    QToolButton *btnOptions; // the gear beside Help
     // Banner
     QFrame *panBanner;
     TBannerPicture *imgBanner, *gifBanner;
@@ -76,6 +80,7 @@ public:
     // The list's context menu; Copy also answers Ctrl+C on the list.
     QMenu *mnuItems;
     QAction *actCopy, *actOpenResults, *actRemoveDuplicates, *actGatherMissing, *actReopenLast;
+    QAction *actOptions;
     QPushButton *bsSkinButton1, *bsSkinButton2, *bsSkinButton3, *bsSkinButton4;
     // Links
     QFrame *panLinks;
@@ -83,6 +88,7 @@ public:
     // Status bar
     QLabel *MainStatusPanel, *bsSkinStatusPanel1, *SecondStatusPanel;
     QProgressBar *MainGauge;
+    TRunProgressPanel *RunProgressPanel; // beside the list buttons while Gather Data runs
     QTimer *Timer1;
 
     // IStatusBar
@@ -105,6 +111,7 @@ public:
     void btnNewsClick();
     void btnUpdateClick();
     void btnHelpClick();
+    void btnOptionsClick();
     void imgBannerClick();
     void gifBannerClick();
     void bsSkinButton1Click();
@@ -141,6 +148,9 @@ public:
     const QString &ProgramFolder() const { return m_programFolder; }
     const Endpoints &Urls() const { return m_endpoints; }
     TCommandContext Context();
+    // The user's options and the pacing they set.
+    TOptionsStore &OptionsStore() const { return *m_optionsStore; }
+    TPacing &Pacing() const { return *m_pacing; }
 
     // Keeps the list on disk in folder from now on; call before the window
     // shows, which asks whether to restore what a crashed run left.
@@ -170,6 +180,8 @@ private:
     TKeywordList *m_items;
     std::unique_ptr<IMessageBox> m_realMessageBox;
     std::unique_ptr<TNewsClient> m_news;
+    std::unique_ptr<TOptionsStore> m_optionsStore;
+    std::unique_ptr<TPacing> m_pacing;
     bool m_shown = false;
     bool m_headerClicks = true;
     bool m_gaugeHasLength = true; // the running transfer announced its length
