@@ -1,5 +1,7 @@
 #include "journal/Journal.h"
 
+#include "base/UserOptions.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -44,19 +46,14 @@ QString DefaultJournalFolder()
            QStringLiteral("/journal");
 }
 
-static QSettings journalSettings()
-{
-    return QSettings(QStringLiteral("Tarnwick"), QStringLiteral("Tarnwick"));
-}
-
 bool JournalEnabledSetting()
 {
-    return journalSettings().value(QStringLiteral("journal/enabled"), true).toBool();
+    return OpenUserSettings()->value(QStringLiteral("journal/enabled"), true).toBool();
 }
 
 void SetJournalEnabledSetting(bool enabled)
 {
-    journalSettings().setValue(QStringLiteral("journal/enabled"), enabled);
+    OpenUserSettings()->setValue(QStringLiteral("journal/enabled"), enabled);
 }
 
 QString TJournal::slotBase(const QString &folder, int slot)

@@ -4,17 +4,22 @@
 
 #include "JournalTestSupport.h"
 #include "app/FMain.h"
+#include "base/FOptions.h"
+#include "base/UserOptions.h"
 #include "journal/Journal.h"
 #include "settings/SettingsCipher.h"
 #include "support/ModalScript.h"
 #include "support/ScriptedMessageBox.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 class TestJournalWindow : public QObject
 {
@@ -125,6 +130,38 @@ private slots:
         fill(before);
         COMPARE_ROWS(*w->Items(), before);
         QCOMPARE(w->MainStatusPanel->text(), QStringLiteral("The list of the last run is back."));
+    }
+
+    void optionsSwitch_turnsTheJournalOff()
+    {
+        SetUserSettingsFile(dir->filePath(QStringLiteral("user.ini")));
+        auto restoreSettings = qScopeGuard([] { SetUserSettingsFile({}); });
+        QVERIFY(JournalEnabledSetting());
+        auto w = open(journalFolder());
+        QVERIFY(w);
+        fill(*w->Items());
+        ModalScript script;
+        script.then([](QDialog &d) {
+            auto *keep = d.findChild<QCheckBox *>(QStringLiteral("chkKeepList"));
+            QVERIFY(keep && keep->isChecked());
+            keep->setChecked(false);
+            QTest::mouseClick(static_cast<TfrmOptions &>(d).btnOk, Qt::LeftButton);
+        });
+        QTest::mouseClick(w->btnOptions, Qt::LeftButton);
+        QVERIFY(script.steps.isEmpty());
+        QVERIFY(!JournalEnabledSetting());
+        QCOMPARE(w->MainStatusPanel->text(), QStringLiteral("The list is no longer kept on disk."));
+        // Off now: later changes are not kept, and what was kept is not
+        // offered as a crashed run's list.
+        w->Items()->addRow("not kept");
+        w.reset();
+        TKeywordList list;
+        TJournal journal;
+        journal.attach(list);
+        QVERIFY(journal.open(journalFolder()));
+        QVERIFY(!journal.pendingRestore());
+        QVERIFY(journal.reopenLast());
+        QCOMPARE(list.count(), 3);
     }
 
     void journalThatCannotBeKept_isToldInTheStatusBar()
