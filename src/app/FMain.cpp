@@ -13,6 +13,7 @@
 #include "base/ListActions.h"
 #include "base/PacedFetch.h"
 #include "base/ScreenText.h"
+#include "journal/FJournalOption.h"
 #include "journal/Journal.h"
 #include "journal/JournalPrompt.h"
 #include "keywords/FAddKeywords.h"
@@ -524,6 +525,16 @@ void TfrmMain::OfferRestore()
         m_presetSearchType = outcome.SearchType;
 }
 
+void TfrmMain::JournalSwitched(bool enabled)
+{
+    // Off takes effect now: what is kept is marked as closed, nothing asked
+    // at the next start. On takes effect at the next start.
+    if (!enabled && m_journal)
+        m_journal->closeNormally();
+    SetMainStatus(enabled ? QStringLiteral("The list will be kept on disk from the next start.")
+                          : QStringLiteral("The list is no longer kept on disk."));
+}
+
 void TfrmMain::actReopenLastClick()
 {
     if (m_journal)
@@ -847,7 +858,10 @@ void TfrmMain::btnHelpClick()
 
 void TfrmMain::btnOptionsClick()
 {
-    EditUserOptions(*m_optionsStore, *IdHTTP1, m_pacing->Pacer, this);
+    const TOptionsPart journal = [this](TfrmOptions &dialog) {
+        return AddJournalOption(dialog, [this](bool enabled) { JournalSwitched(enabled); });
+    };
+    EditUserOptions(*m_optionsStore, *IdHTTP1, m_pacing->Pacer, this, {journal});
 }
 
 void TfrmMain::imgBannerClick()

@@ -174,6 +174,7 @@ private:
     void BuildListMenu();
     void RunGather(TGatherScope scope);
     void OfferRestore();
+    void JournalSwitched(bool enabled);
 
     Endpoints m_endpoints;
     QString m_programFolder;
