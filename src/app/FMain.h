@@ -11,6 +11,7 @@
 #include "base/RunState.h"
 #include "base/StatusBar.h"
 #include "settings/ProgramSettings.h"
+#include "news/StartupCheck.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -128,6 +129,8 @@ public:
 
     // The update check; the window closes when the updater took over.
     void CheckForUpdates(bool silent);
+    // The silent start-up check gives way to a user's web command.
+    TStartupCheck StartupCheck;
 
     void AddKeywordsFromFile(const QString &path);
     // Header clicks are switched off while Gather Data runs.
@@ -156,6 +159,8 @@ private:
     QWidget *BuildStatusBar();
     void BuildListMenu();
     void RunGather(TGatherScope scope);
+    // Before a user's web command; false when another one runs.
+    bool StartUserWebCommand();
 
     Endpoints m_endpoints;
     QString m_programFolder;
