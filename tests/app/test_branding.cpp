@@ -6,6 +6,7 @@
 #include "app/FMain.h"
 #include "app/TApplication.h"
 #include "base/FHtmlView.h"
+#include "news/FNewsHint.h"
 #include "settings/FAbout.h"
 #include "settings/FBranding.h"
 #include "settings/SettingsCipher.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QMovie>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>

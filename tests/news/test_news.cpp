@@ -13,6 +13,7 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>

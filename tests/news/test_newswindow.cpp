@@ -321,9 +321,10 @@ private slots:
         QTest::newRow("CR LF and a welcome page")
             << QByteArray("12\r\n<%%Welcome2%%><a href=\"http://evil/\">Update now</a>"
                           "<%%/Welcome2%%>");
-        QTest::newRow("bare LF") << QByteArray("12\n<%%Link1%%>x^http://evil/<%%/Link1%%>");
+        QTest::newRow("bare LF")
+            << QByteArray("12\n<%%AppHelpURL%%>http://evil/<%%/AppHelpURL%%>");
         QTest::newRow("zero byte") << QByteArray("12\0tail", 7);
-        QTest::newRow("marker") << QByteArray("12<%%/LastNewsId%%><%%LINK1%%>x^y");
+        QTest::newRow("marker") << QByteArray("12<%%/LastNewsId%%><%%LINK1%%>x");
     }
     void hostileId_shownButNeverWritten()
     {
@@ -339,6 +340,7 @@ private slots:
             QCOMPARE(shown(news), QStringLiteral("offer text"));
             QVERIFY(!news.Busy);
         });
+        QCOMPARE(detailsRequests().size(), size_t(1));
         QCOMPARE(PostedFields(detailsRequests().at(0)).at(3),
                  (QPair<QByteArray, QByteArray>{"newsid", id}));
         QCOMPARE(ReadSettingsPlain(programFolder()), before);

@@ -239,6 +239,12 @@ std::optional<QByteArray> RawOptionValue(const QList<QByteArray> &args, const QB
     return value;
 }
 
+void QuietQt(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "tarnwick-brand: %s\n", qPrintable(message));
+}
+
 std::optional<QByteArray> FromHex(const QString &hex)
 {
     if (hex.size() % 2 != 0 || !std::all_of(hex.begin(), hex.end(), [](QChar c) {
@@ -257,8 +263,10 @@ int main(int argc, char *argv[])
         rawArgs.append(QByteArray(argv[i]));
 
     // Pictures and skins are read with the program's own code, which needs
-    // a GUI application; it never shows a window.
+    // a GUI application; it never shows a window, and the application's own
+    // chatter (no runtime folder, fonts) is not for the reseller.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietQt);
     QApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
