@@ -795,7 +795,10 @@ void TfrmMain::CheckForUpdates(bool silent)
 {
     QPointer<TfrmMain> self(this);
     // The main window owns the updater's start.
-    TUpdateContext ctx{*IdHTTP1, *msgMain, m_programFolder, m_endpoints.LiveUpdate,
+    TUpdateContext ctx{*IdHTTP1,
+                       *msgMain,
+                       m_programFolder,
+                       m_endpoints.LiveUpdate,
                        [this](const QString &path, const QStringList &arguments) {
                            return platform::StartProgram(path, arguments, quintptr(winId()));
                        },

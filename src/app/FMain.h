@@ -10,8 +10,8 @@
 #include "base/Prompts.h"
 #include "base/RunState.h"
 #include "base/StatusBar.h"
-#include "settings/ProgramSettings.h"
 #include "news/StartupCheck.h"
+#include "settings/ProgramSettings.h"
 
 #include <QMainWindow>
 #include <memory>

@@ -3,12 +3,12 @@
 #include "news/UpdateDescription.h"
 
 #include "base/HttpClient.h"
-#include "base/RunState.h"
-#include "news/NewsClient.h"
-#include "platform/PrivateFolder.h"
 #include "base/MessageBox.h"
+#include "base/RunState.h"
 #include "base/ScreenText.h"
 #include "base/Version.h"
+#include "news/NewsClient.h"
+#include "platform/PrivateFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

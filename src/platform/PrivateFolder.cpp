@@ -28,7 +28,9 @@ bool OwnedAndPrivate(const QString &path)
 #ifdef Q_OS_WIN
     return QFileInfo(path).isDir();
 #else
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (lstat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
@@ -54,8 +56,8 @@ QString ChooseFolder()
 #endif
     // A fresh folder of a random name; QTemporaryDir makes it owner-only.
     static std::unique_ptr<QTemporaryDir> made;
-    made = std::make_unique<QTemporaryDir>(QDir(QDir::tempPath()).filePath(
-        QStringLiteral("tarnwick-run-XXXXXX")));
+    made = std::make_unique<QTemporaryDir>(
+        QDir(QDir::tempPath()).filePath(QStringLiteral("tarnwick-run-XXXXXX")));
     if (!made->isValid() || !OwnedAndPrivate(made->path()))
         return {};
     return WithSeparator(made->path());

@@ -22,8 +22,8 @@
 #include <QLabel>
 #include <QMovie>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStackedWidget>
@@ -606,9 +606,8 @@ private slots:
             if (probe.open(QIODevice::ReadOnly))
                 QSKIP("this user reads files without read permission (root)");
         }
-        auto restore = qScopeGuard([&] {
-            QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        });
+        auto restore = qScopeGuard(
+            [&] { QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner); });
         // The rest of the start-up runs: the timer starts at creation.
         TfrmMain fresh(Endpoints{}, programFolder());
         QVERIFY(fresh.Timer1->isActive());
@@ -641,8 +640,10 @@ private slots:
                  QStringLiteral("offer.png: opens http://127.0.0.1:1/offer"));
 
         w->ShowNewsHint(QStringLiteral("You've Got A Message!\r\nSpring offer"));
-        QCOMPARE(text(w->LMDMessageHint1, QAccessible::Name), QStringLiteral("You've Got A Message!"));
-        QCOMPARE(text(w->LMDMessageHint1, QAccessible::Description), QStringLiteral("Spring offer"));
+        QCOMPARE(text(w->LMDMessageHint1, QAccessible::Name),
+                 QStringLiteral("You've Got A Message!"));
+        QCOMPARE(text(w->LMDMessageHint1, QAccessible::Description),
+                 QStringLiteral("Spring offer"));
         w->ShowNewsHint(QStringLiteral("You've Got A Message!\r\nSummer sale"));
         QCOMPARE(text(w->LMDMessageHint1, QAccessible::Description), QStringLiteral("Summer sale"));
 

@@ -46,9 +46,10 @@ QByteArray Entry(const QByteArray &tag, const QByteArray &value)
 }
 
 // A 1 x 1 GIF, and a PNG drawn here.
-const QByteArray Gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00"
-                     "\x00\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
-                     43);
+const QByteArray
+    Gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00"
+        "\x00\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+        43);
 QByteArray Png()
 {
     QImage picture(40, 10, QImage::Format_RGB32);
@@ -320,8 +321,8 @@ private slots:
             << QByteArray("<%%Application Name%%> holds more than letters and digits, so it is "
                           "not an entry the program reads");
         QTest::newRow("tag with a dash")
-            << Entry("BranderCode", "x") + "<%%Link-1%%>a^b<%%/Link-1%%>\r\n" << false
-            << QByteArray("<%%Link-1%%> holds more than letters and digits");
+            << Entry("BranderCode", "x") + "<%%Link-1%%>a^b<%%/Link-1%%>\r\n"
+            << false << QByteArray("<%%Link-1%%> holds more than letters and digits");
         QTest::newRow("value spanning lines")
             << Entry("ApplicationName", "A") + Entry("AppHelpURL", "http://a/\r\nhelp") << true
             << QByteArray("AppHelpURL spans lines: its value \"http://a/\\nhelp\" holds the line "

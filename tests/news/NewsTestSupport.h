@@ -12,8 +12,8 @@
 #include "settings/SettingsCipher.h"
 
 #include <QDir>
-#include <QPushButton>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>

@@ -321,8 +321,7 @@ private slots:
         QTest::newRow("CR LF and a welcome page")
             << QByteArray("12\r\n<%%Welcome2%%><a href=\"http://evil/\">Update now</a>"
                           "<%%/Welcome2%%>");
-        QTest::newRow("bare LF")
-            << QByteArray("12\n<%%AppHelpURL%%>http://evil/<%%/AppHelpURL%%>");
+        QTest::newRow("bare LF") << QByteArray("12\n<%%AppHelpURL%%>http://evil/<%%/AppHelpURL%%>");
         QTest::newRow("zero byte") << QByteArray("12\0tail", 7);
         QTest::newRow("marker") << QByteArray("12<%%/LastNewsId%%><%%LINK1%%>x");
     }

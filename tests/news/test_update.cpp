@@ -13,10 +13,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
-#include <clocale>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <clocale>
 
 namespace {
 const QString NoUpdates = QStringLiteral("There's no new updates for this application!");

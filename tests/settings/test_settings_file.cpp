@@ -440,7 +440,8 @@ private slots:
             << QByteArray("a\r<%%LastNewsId%%>7<%%/LastNewsId%%>\rb\r\r")
             << QByteArray("a\r<%%LastNewsId%%>42<%%/LastNewsId%%>\rb\r\r");
         QTest::newRow("bare LF line ends, appended")
-            << QByteArray("a\nb\n\n") << QByteArray("a\nb\n\n<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n");
+            << QByteArray("a\nb\n\n")
+            << QByteArray("a\nb\n\n<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n");
         QTest::newRow("invalid UTF-8 around the entry")
             << QByteArray("\xff\xfe\xc3(<%%LastNewsId%%>7<%%/LastNewsId%%>\xe2\x82\n\xc0\xaf")
             << QByteArray("\xff\xfe\xc3(<%%LastNewsId%%>42<%%/LastNewsId%%>\xe2\x82\n\xc0\xaf");
@@ -469,7 +470,8 @@ private slots:
         QFETCH(QByteArray, id);
         QVERIFY(!IsStorableNewsId(id));
         const QByteArray settings = Entry("ApplicationName", "Demo") +
-                                    "<%%LastNewsId%%>3<%%/LastNewsId%%>\r\n" + Family("Link", 1, "L");
+                                    "<%%LastNewsId%%>3<%%/LastNewsId%%>\r\n" +
+                                    Family("Link", 1, "L");
         QCOMPARE(WithLastNewsId(settings, id), settings);
         Install(settings);
         const QByteArray before = ReadFile(SettingsPath());

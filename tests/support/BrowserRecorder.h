@@ -64,8 +64,8 @@ private:
     {
         QByteArrayList out;
         QDir dir(m_dir.path());
-        for (const QString &name : dir.entryList({QLatin1String(prefix) + QLatin1Char('*')},
-                                                 QDir::Files, QDir::Name)) {
+        for (const QString &name :
+             dir.entryList({QLatin1String(prefix) + QLatin1Char('*')}, QDir::Files, QDir::Name)) {
             QFile f(dir.filePath(name));
             if (f.open(QIODevice::ReadOnly))
                 out.append(f.readAll());

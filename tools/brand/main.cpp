@@ -6,8 +6,8 @@
 #include "settings/AesLib.h"
 #include "settings/SettingsCipher.h"
 
-#include <QCommandLineParser>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
