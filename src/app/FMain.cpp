@@ -7,9 +7,14 @@
 #include "base/FKeywordView.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
+#include "base/FOptions.h"
+#include "base/FRunProgress.h"
 #include "base/HttpClient.h"
 #include "base/ListActions.h"
+#include "base/PacedFetch.h"
 #include "base/ScreenText.h"
+#include "journal/Journal.h"
+#include "journal/JournalPrompt.h"
 #include "keywords/FAddKeywords.h"
 #include "keywords/FCaptcha.h"
 #include "keywords/FMainKeyword.h"
@@ -115,6 +120,9 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
     connect(IdHTTP1, &THttpClient::workBegin, this, &TfrmMain::IdHTTP1WorkBegin);
     connect(IdHTTP1, &THttpClient::work, this, &TfrmMain::IdHTTP1Work);
     connect(IdHTTP1, &THttpClient::workEnd, this, &TfrmMain::IdHTTP1WorkEnd);
+    m_optionsStore = std::make_unique<TOptionsStore>(MakeKeychainStore());
+    m_pacing = std::make_unique<TPacing>(RunState, *this);
+    ApplyUserOptions(m_optionsStore->Load(), *IdHTTP1, m_pacing->Pacer);
 
     pgcPrinc = new QStackedWidget;
     pgcPrinc->setObjectName(QStringLiteral("pgcPrinc"));
@@ -204,6 +212,8 @@ void TfrmMain::BuildMainPage()
     barLayout->addWidget(btnNews);
     barLayout->addWidget(btnUpdate);
     barLayout->addWidget(btnHelp);
+    btnOptions = OptionsButton();
+    barLayout->addWidget(btnOptions);
     layout->addWidget(bar);
 
     // Banner strip: the two pictures lie on top of each other, placed by hand.
@@ -258,6 +268,9 @@ void TfrmMain::BuildMainPage()
         listLayout->addWidget(b);
     }
     listLayout->addStretch();
+    // Above the gauge: the run as a whole, while Gather Data runs.
+    RunProgressPanel = new TRunProgressPanel(this);
+    listLayout->addWidget(RunProgressPanel);
     layout->addWidget(listButtons);
 
     // Links
@@ -289,6 +302,7 @@ void TfrmMain::BuildMainPage()
     connect(btnNews, &QToolButton::clicked, this, Guarded([this] { btnNewsClick(); }));
     connect(btnUpdate, &QToolButton::clicked, this, Guarded([this] { btnUpdateClick(); }));
     connect(btnHelp, &QToolButton::clicked, this, Guarded([this] { btnHelpClick(); }));
+    connect(btnOptions, &QToolButton::clicked, this, Guarded([this] { btnOptionsClick(); }));
     connect(bsSkinButton1, &QPushButton::clicked, this, Guarded([this] { bsSkinButton1Click(); }));
     connect(bsSkinButton2, &QPushButton::clicked, this, Guarded([this] { bsSkinButton2Click(); }));
     connect(bsSkinButton3, &QPushButton::clicked, this, Guarded([this] { bsSkinButton3Click(); }));
@@ -356,6 +370,14 @@ void TfrmMain::BuildListMenu()
     actRemoveDuplicates->setObjectName(QStringLiteral("actRemoveDuplicates"));
     actGatherMissing = mnuItems->addAction(QStringLiteral("Gather Missing Counts"));
     actGatherMissing->setObjectName(QStringLiteral("actGatherMissing"));
+    actReopenLast = mnuItems->addAction(QStringLiteral("Reopen Last List"));
+    actReopenLast->setObjectName(QStringLiteral("actReopenLast"));
+    actReopenLast->setEnabled(false);
+
+    mnuItems->addSeparator();
+    actOptions = mnuItems->addAction(QStringLiteral("Options..."));
+    actOptions->setObjectName(QStringLiteral("actOptions"));
+    connect(actOptions, &QAction::triggered, this, Guarded([this] { btnOptionsClick(); }));
 
     lvwItems->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvwItems, &QWidget::customContextMenuRequested, this,
@@ -368,6 +390,7 @@ void TfrmMain::BuildListMenu()
             Guarded([this] { actRemoveDuplicatesClick(); }));
     connect(actGatherMissing, &QAction::triggered, this,
             Guarded([this] { actGatherMissingClick(); }));
+    connect(actReopenLast, &QAction::triggered, this, Guarded([this] { actReopenLastClick(); }));
 
     auto update = Guarded([this] { UpdateCopyAction(); });
     connect(lvwItems->selectionModel(), &QItemSelectionModel::selectionChanged, this, update);
@@ -440,6 +463,8 @@ void TfrmMain::FormShow()
     }
     pgcPrinc->setCurrentIndex(0);
     FormResize();
+    if (!stsWelcome)
+        QTimer::singleShot(0, this, Guarded([this] { OfferRestore(); }));
 }
 
 void TfrmMain::resizeEvent(QResizeEvent *event)
@@ -469,6 +494,8 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     IdHTTP1->Disconnect();
     StopRequested = true;
     QCoreApplication::processEvents();
+    if (m_journal)
+        m_journal->closeNormally();
     event->accept();
 }
 
@@ -477,6 +504,34 @@ void TfrmMain::btnThanksClick()
     pgcPrinc->setCurrentWidget(stsMain);
     if (!ProgramSettings.WelcomeHTML.isEmpty())
         Timer1->start();
+    OfferRestore();
+}
+
+void TfrmMain::StartJournal(const QString &folder)
+{
+    m_journal = std::make_unique<TJournal>();
+    m_journal->attach(*m_items);
+    m_journal->open(folder);
+    // Trouble while writing is told once, from the writer's thread.
+    connect(m_journal.get(), &TJournal::problem, this, &TfrmMain::SetMainStatus);
+}
+
+void TfrmMain::OfferRestore()
+{
+    if (!m_journal)
+        return;
+    const TRestoreOutcome outcome =
+        OfferJournalRestore(*m_journal, *m_items, *msgMain, *this, [this](int searchType) {
+            return MissingCountRequests(*m_items, searchType);
+        });
+    if (outcome.Interrupted)
+        m_presetSearchType = outcome.SearchType;
+}
+
+void TfrmMain::actReopenLastClick()
+{
+    if (m_journal)
+        ReopenLastList(*m_journal, *m_items, *this);
 }
 
 void TfrmMain::Timer1Timer()
@@ -643,6 +698,7 @@ void TfrmMain::UpdateCopyAction()
 void TfrmMain::lvwItemsContextPopup(const QPoint &pos)
 {
     UpdateCopyAction();
+    actReopenLast->setEnabled(m_journal && m_journal->canReopenLast());
     mnuItems->popup(lvwItems->viewport()->mapToGlobal(pos));
 }
 
@@ -685,7 +741,8 @@ void TfrmMain::SetHeaderClicksEnabled(bool enabled)
 
 TCommandContext TfrmMain::Context()
 {
-    return TCommandContext{*m_items, *IdHTTP1, RunState, *msgMain, *this, *this, m_endpoints};
+    return TCommandContext{*m_items, *IdHTTP1,    RunState,       *msgMain,        *this,
+                           *this,    m_endpoints, m_pacing.get(), RunProgressPanel};
 }
 
 // ---- commands of later subsystems -------------------------------------------
@@ -737,9 +794,13 @@ void TfrmMain::RunGather(TGatherScope scope)
     SetDeleteButtonsEnabled(false);
     StopRequested = false;
     btnGatherData->setText(QStringLiteral("Stop"));
+    if (m_journal)
+        m_journal->runStarted(SearchType, int(scope));
     auto done = qScopeGuard([&] {
         if (!self)
             return;
+        if (m_journal)
+            m_journal->runEnded();
         btnGatherData->setText(QStringLiteral("Gather Data"));
         QCoreApplication::processEvents();
         SetHeaderClicksEnabled(true);
@@ -813,6 +874,11 @@ void TfrmMain::btnHelpClick()
     OpenURL(ProgramSettings.AppHelpURL);
 }
 
+void TfrmMain::btnOptionsClick()
+{
+    EditUserOptions(*m_optionsStore, *IdHTTP1, m_pacing->Pacer, this);
+}
+
 void TfrmMain::imgBannerClick()
 {
     if (!ProgramSettings.BannerURL.isEmpty())
@@ -837,6 +903,9 @@ std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &pageHtml)
 std::optional<int> TfrmMain::AskSearchType()
 {
     TfrmSelSearch dialog(this);
+    if (m_presetSearchType == 1)
+        dialog.bsSkinCheckRadioBox2->setChecked(true);
+    m_presetSearchType = -1;
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.bsSkinCheckRadioBox1->isChecked() ? 0 : 1;

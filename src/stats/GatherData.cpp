@@ -4,12 +4,15 @@
 #include "base/FormEncode.h"
 #include "base/HttpClient.h"
 #include "base/KeywordList.h"
+#include "base/PacedFetch.h"
+#include "base/RunProgress.h"
 #include "base/RunState.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QPointer>
 #include <QScopeGuard>
+#include <iterator>
 
 QByteArray QuoteText(int searchType)
 {
@@ -87,9 +90,21 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
                          [&lastStatus](const QString &text) { lastStatus = text; });
     auto unwatch = qScopeGuard([&] { QObject::disconnect(statusWatch); });
     const int n = list->count();
+    IRunProgress *progress = ctx.Progress;
+    if (progress)
+        progress->RunStarted(n, scope == TGatherScope::All
+                                    ? n * int(std::size(AllEngines))
+                                    : MissingCountRequests(*list, searchType));
+    // The progress panel lives and dies with the list's window.
+    auto ended = qScopeGuard([progress, &list] {
+        if (progress && list)
+            progress->RunEnded();
+    });
     for (int i = 0; i < n; ++i) {
         if (ctx.Run.StopRequested)
             return;
+        if (progress)
+            progress->RowStarted(i);
         for (TEngine engine : AllEngines) {
             if (!list || i >= list->count())
                 return;
@@ -99,9 +114,13 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
                 QueryAddress(ctx.Urls, engine, list->row(i)[KeywordRow::Keywords], searchType);
             QByteArray page;
             lastStatus.clear();
-            const bool fetched = ctx.Http.FetchPage(address, page);
+            QString refusal;
+            const bool fetched =
+                PacedFetchPage(ctx, address, page, TSecurityImage::Refusal, &refusal);
             if (!list || i >= list->count())
                 return;
+            if (progress && !ctx.Run.StopRequested)
+                progress->QueryDone();
             if (fetched) {
                 const QByteArray count = ResultRow(engine, page);
                 list->setCount(i, EngineColumn(engine), count,
@@ -111,6 +130,8 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
             } else if (!ctx.Run.StopRequested) {
                 // A stopped request is no answer either way: the cell keeps
                 // what it knew.
+                if (!refusal.isEmpty())
+                    lastStatus = refusal;
                 list->setCountSource(i, EngineColumn(engine),
                                      TCountSource::NoAnswer(lastStatus.isEmpty()
                                                                 ? QStringLiteral("no reply")

@@ -262,7 +262,7 @@ private slots:
             if (!a->isSeparator())
                 texts.append(a->text());
         QCOMPARE(texts, (QStringList{"Copy", "Open Results...", "Remove Duplicates",
-                                     "Gather Missing Counts"}));
+                                     "Gather Missing Counts", "Reopen Last List", "Options..."}));
         QCOMPARE(w->mnuItems->pos(), w->lvwItems->viewport()->mapToGlobal(at));
         QTest::qWait(50);
         SaveShot(*w->mnuItems, QStringLiteral("list-context-menu"));
