@@ -247,6 +247,16 @@ private slots:
                      (folderPath.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")));
     }
 
+    // The program's own addresses name no live-update host this project
+    // does not control: a build names one only when it is configured so.
+    void builtInAddresses_noForeignLiveUpdateHost()
+    {
+        const QByteArray base = Endpoints::BuiltIn().LiveUpdate;
+        QVERIFY2(!base.contains("www.tarnwick.com"), base.constData());
+        if (!base.isEmpty())
+            QVERIFY(base.endsWith("/liveupdate/tarnwick/"));
+    }
+
     void noLiveUpdateHost_asksNobody()
     {
         Endpoints urls = SandboxEndpoints(box);
