@@ -289,14 +289,21 @@ void TfrmOptions::showEvent(QShowEvent *event)
     CenterOnScreen(this);
 }
 
-bool EditUserOptions(TOptionsStore &store, THttpClient &http, TPacer &pacer, QWidget *parent)
+bool EditUserOptions(TOptionsStore &store, THttpClient &http, TPacer &pacer, QWidget *parent,
+                     const std::vector<TOptionsPart> &parts)
 {
     TfrmOptions dialog(store.Load(), parent);
+    std::vector<std::function<void()>> onOk;
+    for (const TOptionsPart &part : parts)
+        onOk.push_back(part(dialog));
     if (RunModal(dialog) != QDialog::Accepted)
         return false;
     const TUserOptions options = dialog.Options();
     store.Save(options);
     ApplyUserOptions(options, http, pacer);
+    for (const std::function<void()> &apply : onOk)
+        if (apply)
+            apply();
     return true;
 }
 

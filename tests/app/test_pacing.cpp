@@ -442,7 +442,9 @@ private slots:
             QVERIFY(!o.edtProxyHost->isEnabled());
             QCOMPARE(o.spnConnectTimeout->value(), 30);
             QCOMPARE(o.spnReadTimeout->text(), QStringLiteral("Off"));
-            QVERIFY(!o.grpList->isVisible());
+            // The list group holds the journal's switch, on at first.
+            auto *keepList = o.findChild<QCheckBox *>(QStringLiteral("chkKeepList"));
+            QVERIFY(keepList && keepList->isChecked() && o.grpList->isVisible());
             QTest::mouseClick(o.btnPolite, Qt::LeftButton);
             o.cmbProxy->setCurrentIndex(2); // HTTP
             QVERIFY(o.edtProxyHost->isEnabled());
