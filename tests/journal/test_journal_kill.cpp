@@ -8,6 +8,7 @@
 // that was never interrupted.
 
 #include "KillRun.h"
+#include "base/UserOptions.h"
 #include "journal/Journal.h"
 #include "stats/GatherData.h"
 #include "stats/StatsTestSupport.h"
@@ -56,6 +57,7 @@ class TestJournalKill : public QObject
     Q_OBJECT
 
     sandbox::Sandbox box;
+    QTemporaryDir settingsDir;
     Endpoints urls;
     quint32 seed = 0;
 
@@ -179,8 +181,12 @@ class TestJournalKill : public QObject
     }
 
 private slots:
+    void cleanupTestCase() { SetUserSettingsFile({}); }
     void initTestCase()
     {
+        // The user's own options (pacing, proxy) stay out of the test.
+        QVERIFY(settingsDir.isValid());
+        SetUserSettingsFile(settingsDir.filePath(QStringLiteral("user.ini")));
         QVERIFY(box.start());
         urls = KillRunEndpoints(QByteArray::fromStdString(box.baseUrl()));
         seed = QRandomGenerator::global()->generate();
