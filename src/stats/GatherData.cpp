@@ -129,11 +129,14 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
                 QCoreApplication::processEvents();
             } else if (!ctx.Run.StopRequested) {
                 // A stopped request is no answer either way: the cell keeps
-                // what it knew.
+                // what it knew. The tooltip names the cause the client found.
                 if (!refusal.isEmpty())
                     lastStatus = refusal;
+                const QString reason =
+                    refusal.isEmpty() ? ctx.Http.LastResult().Reason : QString();
                 list->setCountSource(i, EngineColumn(engine),
-                                     TCountSource::NoAnswer(lastStatus.isEmpty()
+                                     TCountSource::NoAnswer(!reason.isEmpty() ? reason
+                                                            : lastStatus.isEmpty()
                                                                 ? QStringLiteral("no reply")
                                                                 : lastStatus));
             }

@@ -419,8 +419,11 @@ private slots:
             QTest::mouseClick(o.btnPolite, Qt::LeftButton);
             o.cmbProxy->setCurrentIndex(2); // HTTP
             QVERIFY(o.edtProxyHost->isEnabled());
+            // Nowhere to go yet: Ok waits for a host and a port.
+            QVERIFY(!o.btnOk->isEnabled());
             o.edtProxyHost->setText(QStringLiteral(" 127.0.0.1 "));
             o.spnProxyPort->setValue(8888);
+            QVERIFY(o.btnOk->isEnabled());
             o.edtProxyUser->setText(QStringLiteral("ann"));
             o.edtProxyPassword->setText(QStringLiteral("pa ss"));
             o.spnReadTimeout->setValue(20);
