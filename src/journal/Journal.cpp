@@ -144,6 +144,13 @@ bool TJournal::open(const QString &folder)
         case TJournalStore::Status::Ok:
             if (!summary.ClosedNormally && summary.Rows > 0) {
                 m_pending = summary;
+            } else if (summary.Rows == 0) {
+                // An empty list is nobody's last list: the one before stays
+                // for Reopen Last List.
+                for (const char *suffix : kSuffixes)
+                    QFile::remove(m_path + QLatin1String(suffix));
+                m_previousAvailable =
+                    QFileInfo::exists(m_base + QStringLiteral(".previous.journal"));
             } else {
                 const QString previous = m_base + QStringLiteral(".previous.journal");
                 if (!moveJournal(m_path, previous)) {

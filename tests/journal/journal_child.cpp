@@ -15,6 +15,7 @@
 #include "base/Prompts.h"
 #include "base/RunState.h"
 #include "base/StatusBar.h"
+#include "base/UserOptions.h"
 #include "journal/Journal.h"
 #include "stats/FSelectSearch.h"
 #include "stats/GatherData.h"
@@ -98,6 +99,8 @@ int main(int argc, char **argv)
     if (mode == "window" && argc >= 7) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
+        // The user's own options (pacing, proxy) stay out of the test.
+        SetUserSettingsFile(QString::fromLocal8Bit(argv[6]) + QStringLiteral("user.ini"));
         TfrmMain window(urls, QString::fromLocal8Bit(argv[6]));
         window.Timer1->stop();
         Quiet quiet;

@@ -300,6 +300,18 @@ private slots:
         journal->closeNormally();
         journal.reset();
 
+        // A run that closes with an empty list leaves the last list as it was.
+        TKeywordList empty;
+        journal = openOn(empty, folder());
+        journal->closeNormally();
+        journal.reset();
+        TKeywordList again;
+        journal = openOn(again, folder());
+        QVERIFY(journal->reopenLast());
+        COMPARE_ROWS(again, list);
+        journal->closeNormally();
+        journal.reset();
+
         // Once this run's list changed, the last one is not offered.
         TKeywordList third;
         journal = openOn(third, folder());

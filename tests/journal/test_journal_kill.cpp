@@ -8,6 +8,7 @@
 // that was never interrupted.
 
 #include "KillRun.h"
+#include "base/UserOptions.h"
 #include "journal/Journal.h"
 #include "stats/GatherData.h"
 #include "stats/StatsTestSupport.h"
@@ -56,6 +57,7 @@ class TestJournalKill : public QObject
     Q_OBJECT
 
     sandbox::Sandbox box;
+    QTemporaryDir settingsDir;
     Endpoints urls;
     quint32 seed = 0;
 
@@ -65,7 +67,8 @@ class TestJournalKill : public QObject
         for (const char *prefix : {"/google", "/yahoo", "/msn"}) {
             sandbox::Fault slow;
             slow.pathPrefix = prefix;
-            slow.delayBeforeMs = 10;
+            // 120 requests take at least 1.8 s: most kills land mid-run.
+            slow.delayBeforeMs = 15;
             box.addFault(slow);
         }
     }
@@ -179,11 +182,19 @@ class TestJournalKill : public QObject
     }
 
 private slots:
+    void cleanupTestCase() { SetUserSettingsFile({}); }
     void initTestCase()
     {
+        // The user's own options (pacing, proxy) stay out of the test.
+        QVERIFY(settingsDir.isValid());
+        SetUserSettingsFile(settingsDir.filePath(QStringLiteral("user.ini")));
         QVERIFY(box.start());
         urls = KillRunEndpoints(QByteArray::fromStdString(box.baseUrl()));
-        seed = QRandomGenerator::global()->generate();
+        // TARNWICK_KILL_SEED repeats the kill moments of an earlier run.
+        bool given = false;
+        seed = qEnvironmentVariable("TARNWICK_KILL_SEED").toUInt(&given);
+        if (!given)
+            seed = QRandomGenerator::global()->generate();
         qInfo("kill moments drawn with seed %u", seed);
     }
 
@@ -196,7 +207,7 @@ private slots:
             QVERIFY(dir.isValid());
             const QString folder = dir.path() + QStringLiteral("/journal");
             const int searchType = round % 2;
-            const int killAfter = 100 + int(random.bounded(1900));
+            const int killAfter = 100 + int(random.bounded(2100));
             slowEngines();
             KilledRun run;
             QVERIFY(
@@ -219,7 +230,7 @@ private slots:
                 return;
             }
         }
-        QVERIFY(killedMidRun >= 10);
+        QVERIFY2(killedMidRun >= 8, qPrintable(QString::number(killedMidRun)));
     }
 
     void killedWindow_restoreQuestion_thenMissingCountsMatchAnUninterruptedRun()
@@ -238,8 +249,9 @@ private slots:
         KilledRun run;
         QVERIFY(runAndKill({QStringLiteral("window"), folder, QString::fromStdString(box.baseUrl()),
                             QString::number(kKeywords), QString::number(searchType), childProgram},
-                           1300, run));
-        QVERIFY(run.requests.size() < size_t(3 * kKeywords));
+                           1500, run));
+        QVERIFY2(run.requests.size() < size_t(3 * kKeywords),
+                 qPrintable(QString::number(run.requests.size())));
         box.clearFaults();
         box.clearRequests();
 

@@ -26,6 +26,7 @@ class TestJournalWindow : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir;
+    QTemporaryDir settingsDir;
     ScriptedMessageBox msg;
 
     QString programFolder() const { return dir->path() + QStringLiteral("/program/"); }
@@ -62,6 +63,13 @@ class TestJournalWindow : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        // The user's own options (pacing, proxy) stay out of the test.
+        QVERIFY(settingsDir.isValid());
+        SetUserSettingsFile(settingsDir.filePath(QStringLiteral("user.ini")));
+    }
+    void cleanupTestCase() { SetUserSettingsFile({}); }
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
@@ -134,9 +142,8 @@ private slots:
 
     void optionsSwitch_turnsTheJournalOff()
     {
-        SetUserSettingsFile(dir->filePath(QStringLiteral("user.ini")));
-        auto restoreSettings = qScopeGuard([] { SetUserSettingsFile({}); });
         QVERIFY(JournalEnabledSetting());
+        auto backOn = qScopeGuard([] { SetJournalEnabledSetting(true); });
         auto w = open(journalFolder());
         QVERIFY(w);
         fill(*w->Items());
