@@ -22,10 +22,11 @@ bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString 
         QFile::remove(localPath);
         return false;
     }
-    QFile file(localPath);
+    QFile file;
     if (QFile::exists(localPath))
         QFile::remove(localPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // In the private folder: a link or another user's file is never followed.
+    if (!platform::OpenPrivateFileForWriting(file, localPath))
         return false;
     QCoreApplication::processEvents();
     const THttpClient::Result result = http.Get(address, &file, timeoutMs);

@@ -233,6 +233,19 @@ private slots:
         QVERIFY(w->isVisible());
     }
 
+    void linkInTheCopysPlace_isNotFollowed()
+    {
+        box.setPublishedVersion("3.0");
+        const QString victim = programFolder() + QStringLiteral("victim.txt");
+        WriteAll(victim, "keep");
+        QVERIFY(QFile::link(victim, localCopy()));
+        msg.answers = {MsgResult::Cancel};
+        clickUpdate();
+        QCOMPARE(msg.texts(), QStringList{Offer(QStringLiteral("3.0"))});
+        QCOMPARE(ReadAll(victim), QByteArray("keep"));
+        QVERIFY(!QFileInfo(localCopy()).isSymLink());
+    }
+
     void privateFolder_isTheUsersOwn()
     {
         const QString folderPath = PrivateRunFolder();
