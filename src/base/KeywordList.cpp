@@ -431,7 +431,8 @@ void AppendFoldedKey(std::string &keys, QByteArrayView keyword)
 
 struct TextKey
 {
-    quint64 Prefix; // the first eight bytes, big-endian, zero-padded
+    // The first sixteen bytes as two big-endian numbers, zero-padded.
+    quint64 Prefix[2];
     quint32 Offset;
     quint32 Length;
     int Row;
@@ -449,7 +450,7 @@ std::vector<int> TKeywordList::sortOrder(int column, bool ascending) const
     }
 
     if (column == KeywordRow::Keywords && QLocale().language() == QLocale::C) {
-        // Keys in one block, sorted by their first eight bytes as a number
+        // Keys in one block, sorted by their first sixteen bytes as numbers
         // and only then by the rest: most comparisons touch no key text.
         std::string keys;
         keys.reserve(size_t(m_bytes.size() - m_wasted) / 2);
@@ -458,23 +459,29 @@ std::vector<int> TKeywordList::sortOrder(int column, bool ascending) const
             const size_t at = keys.size();
             AppendFoldedKey(keys, textView(int(i), KeywordRow::Keywords));
             const size_t length = keys.size() - at;
-            quint64 prefix = 0;
-            for (size_t b = 0; b < 8; ++b)
-                prefix =
-                    (prefix << 8) | (b < length ? static_cast<unsigned char>(keys[at + b]) : 0u);
-            keyed[i] = {prefix, quint32(at), quint32(length), int(i)};
+            TextKey &k = keyed[i];
+            for (size_t half = 0; half < 2; ++half) {
+                quint64 prefix = 0;
+                for (size_t b = half * 8; b < half * 8 + 8; ++b)
+                    prefix = (prefix << 8) |
+                             (b < length ? static_cast<unsigned char>(keys[at + b]) : 0u);
+                k.Prefix[half] = prefix;
+            }
+            k.Offset = quint32(at);
+            k.Length = quint32(length);
+            k.Row = int(i);
         }
         const char *base = keys.data();
         auto compare = [base](const TextKey &a, const TextKey &b) {
-            if (a.Prefix != b.Prefix)
-                return a.Prefix < b.Prefix ? -1 : 1;
-            if (a.Length > 8 || b.Length > 8) {
-                const size_t common = std::min(a.Length, b.Length);
-                if (common > 8) {
-                    const int c = memcmp(base + a.Offset + 8, base + b.Offset + 8, common - 8);
-                    if (c != 0)
-                        return c;
-                }
+            if (a.Prefix[0] != b.Prefix[0])
+                return a.Prefix[0] < b.Prefix[0] ? -1 : 1;
+            if (a.Prefix[1] != b.Prefix[1])
+                return a.Prefix[1] < b.Prefix[1] ? -1 : 1;
+            const size_t common = std::min(a.Length, b.Length);
+            if (common > 16) {
+                const int c = memcmp(base + a.Offset + 16, base + b.Offset + 16, common - 16);
+                if (c != 0)
+                    return c;
             }
             return a.Length < b.Length ? -1 : (a.Length > b.Length ? 1 : 0);
         };

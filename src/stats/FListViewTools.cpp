@@ -137,15 +137,22 @@ TListViewTools::TListViewTools(TKeywordList &list, TKeywordView &view, IMessageB
 
     BuildBar();
     connect(m_model, &TKeywordViewModel::filterApplied, this, [this] { UpdateRowCount(); });
+    // While a filter is on, the counts follow every change of the list (the
+    // view model hears of it first).
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_list, signal, this, [this] {
+            if (m_model->isFiltering())
+                UpdateRowCount();
+        });
+    connect(&m_list, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_model->isFiltering())
+            UpdateRowCount();
+    });
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, [this] {
             if (m_model->isFiltering())
                 UpdateRowCount();
         });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        if (m_model->isFiltering())
-            UpdateRowCount();
-    });
 
     const bool keiShown = m_settings->value(QStringLiteral("kei/shown"), false).toBool();
     actShowKei->setChecked(keiShown);
