@@ -3,19 +3,30 @@
 // run, so that a noisy machine still gives a comparable ratio
 // ("x_baseline").
 
+#include "base/KeywordFilter.h"
 #include "base/KeywordList.h"
 #include "base/ListActions.h"
+#include "base/ListSorter.h"
 #include "base/MessageBox.h"
 #include "base/StatusBar.h"
+#include "stats/XlsxExport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <benchmark/benchmark.h>
+#include <fstream>
 #include <malloc.h>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -212,6 +223,219 @@ void BM_DuplicateRows(benchmark::State &state)
 BENCHMARK(BM_DuplicateRows)
     ->Arg(Million)
     ->Iterations(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_RemoveDuplicatesAnyWordOrder(benchmark::State &state)
+{
+    auto list = MakeList(int(state.range(0)));
+    for (auto _ : state) {
+        const double baseline = BaselineStringSortSeconds(*list);
+        QElapsedTimer t;
+        t.start();
+        const std::vector<bool> dup = DuplicateRows(*list, TDuplicateRule::AnyWordOrder);
+        benchmark::DoNotOptimize(dup.size());
+        Report(state, double(t.nsecsElapsed()) / 1e9, baseline);
+    }
+}
+BENCHMARK(BM_RemoveDuplicatesAnyWordOrder)
+    ->Arg(Million)
+    ->Iterations(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The plain baseline of a filter: the rows whose text holds a word.
+double BaselineScanSeconds(const TKeywordList &list)
+{
+    std::vector<std::string> texts;
+    texts.reserve(size_t(list.count()));
+    for (int r = 0; r < list.count(); ++r)
+        texts.push_back(list.text(r, KeywordRow::Keywords).toStdString());
+    QElapsedTimer t;
+    t.start();
+    std::vector<int> shown;
+    for (size_t i = 0; i < texts.size(); ++i)
+        if (texts[i].find("cheap") == std::string::npos)
+            shown.push_back(int(i));
+    benchmark::DoNotOptimize(shown.data());
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+TKeywordFilter BenchFilter()
+{
+    TKeywordFilter f;
+    f.NegativeWords = {QStringLiteral("cheap"), QStringLiteral("used"),
+                       QStringLiteral("red shoes")};
+    f.MaxWords = 5;
+    f.MinSearches = 100;
+    return f;
+}
+
+// Applying and clearing a filter, all at once (no slices).
+void BM_FilterApplyThenClear(benchmark::State &state)
+{
+    auto list = MakeList(int(state.range(0)));
+    TKeywordViewModel view(*list);
+    view.setSliceRows(INT_MAX);
+    for (auto _ : state) {
+        const double baseline = BaselineScanSeconds(*list);
+        QElapsedTimer t;
+        t.start();
+        view.setFilter(BenchFilter());
+        const double apply = double(t.nsecsElapsed()) / 1e9;
+        t.restart();
+        view.clearFilter();
+        const double clear = double(t.nsecsElapsed()) / 1e9;
+        Report(state, apply, baseline);
+        state.counters["clear_ms"] = clear * 1000;
+    }
+}
+BENCHMARK(BM_FilterApplyThenClear)
+    ->Arg(Million)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The longest the event loop waits while work runs: a 1 ms timer records
+// the widest gap between its ticks.
+struct GapProbe
+{
+    QElapsedTimer clock;
+    qint64 last = 0, worst = 0;
+    QTimer timer;
+    GapProbe()
+    {
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            const qint64 now = clock.nsecsElapsed();
+            worst = std::max(worst, now - last);
+            last = now;
+        });
+    }
+    void start()
+    {
+        clock.start();
+        last = 0;
+        worst = 0;
+        timer.start();
+    }
+    double stopMs()
+    {
+        timer.stop();
+        worst = std::max(worst, clock.nsecsElapsed() - last);
+        return double(worst) / 1e6;
+    }
+};
+
+void BM_FilterInSlicesEventGap(benchmark::State &state)
+{
+    auto list = MakeList(int(state.range(0)));
+    TKeywordViewModel view(*list);
+    view.setSliceRows(50000);
+    for (auto _ : state) {
+        GapProbe probe;
+        QEventLoop loop;
+        QObject::connect(&view, &TKeywordViewModel::filterApplied, &loop, &QEventLoop::quit);
+        QElapsedTimer t;
+        t.start();
+        probe.start();
+        QTimer::singleShot(0, [&] { view.setFilter(BenchFilter()); });
+        loop.exec();
+        const double gap = probe.stopMs();
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        state.counters["max_gap_ms"] = gap;
+        view.clearFilter();
+    }
+}
+BENCHMARK(BM_FilterInSlicesEventGap)
+    ->Arg(Million)
+    ->Iterations(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SortOffThreadEventGap(benchmark::State &state)
+{
+    auto list = MakeList(int(state.range(0)));
+    TListSorter sorter(*list);
+    bool ascending = false;
+    for (auto _ : state) {
+        GapProbe probe;
+        QEventLoop loop;
+        QObject::connect(&sorter, &TListSorter::sorted, &loop, &QEventLoop::quit);
+        QElapsedTimer t;
+        t.start();
+        probe.start();
+        QTimer::singleShot(0, [&] { sorter.start(KeywordRow::Keywords, ascending); });
+        loop.exec();
+        const double gap = probe.stopMs();
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        state.counters["max_gap_ms"] = gap;
+        ascending = !ascending;
+    }
+}
+BENCHMARK(BM_SortOffThreadEventGap)
+    ->Arg(Million)
+    ->Iterations(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+size_t ResidentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * size_t(sysconf(_SC_PAGESIZE));
+}
+
+void BM_ExportXlsx(benchmark::State &state)
+{
+    auto list = MakeList(int(state.range(0)));
+    TKeywordViewModel view(*list);
+    QTemporaryDir dir;
+    TXlsxExport what;
+    what.Rows = view.shownRows();
+    what.Columns = {0, 1, 2, 3, 4, 5, TKeywordViewModel::KeiColumn};
+    what.BandColours = {0xf4c7c3, 0xfceea7, 0xc6e9c0};
+    for (auto _ : state) {
+        // Baseline: the same rows as plain text lines into a file.
+        QElapsedTimer t;
+        t.start();
+        {
+            std::ofstream plain(dir.filePath(QStringLiteral("plain.txt")).toStdString());
+            for (int r = 0; r < list->count(); ++r) {
+                for (int c = 0; c < KeywordRow::ColumnCount; ++c)
+                    plain << list->text(r, c).toStdString() << '\t';
+                plain << '\n';
+            }
+        }
+        const double baseline = double(t.nsecsElapsed()) / 1e9;
+        malloc_trim(0);
+        const size_t before = ResidentBytes();
+        std::atomic<bool> done{false};
+        std::atomic<size_t> peak{before};
+        std::thread sampler([&] {
+            while (!done) {
+                peak = std::max(peak.load(), ResidentBytes());
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        t.restart();
+        QString error;
+        if (!WriteXlsx(dir.filePath(QStringLiteral("big.xlsx")), *list, what, error))
+            state.SkipWithError(error.toStdString().c_str());
+        const double seconds = double(t.nsecsElapsed()) / 1e9;
+        done = true;
+        sampler.join();
+        Report(state, seconds, baseline);
+        state.counters["extra_rss_mb"] = double(peak - before) / 1e6;
+        state.counters["file_mb"] =
+            double(QFile(dir.filePath(QStringLiteral("big.xlsx"))).size()) / 1e6;
+    }
+}
+BENCHMARK(BM_ExportXlsx)
+    ->Arg(100000)
+    ->Arg(Million)
+    ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -461,23 +461,21 @@ std::vector<bool> TKeywordViewModel::hiddenMask() const
     return hidden;
 }
 
+std::vector<double> TKeywordViewModel::keiKeys() const
+{
+    std::vector<double> keys(static_cast<size_t>(m_list.count()));
+    for (int r = 0; r < m_list.count(); ++r) {
+        const std::optional<double> k = KeiValue(m_list, r, m_kei.EngineColumn);
+        keys[size_t(r)] = k ? *k : -1.0;
+    }
+    return keys;
+}
+
 std::vector<int> TKeywordViewModel::keiOrder(bool ascending) const
 {
-    const int n = m_list.count();
-    std::vector<std::pair<double, int>> keyed(static_cast<size_t>(n));
-    for (int r = 0; r < n; ++r) {
-        const std::optional<double> k = KeiValue(m_list, r, m_kei.EngineColumn);
-        keyed[size_t(r)] = {k ? *k : -1.0, r};
-    }
-    std::sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
-        if (a.first != b.first)
-            return ascending ? a.first < b.first : a.first > b.first;
-        return a.second < b.second;
-    });
-    std::vector<int> order(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        order[size_t(i)] = keyed[size_t(i)].second;
-    return order;
+    TKeywordList::SortInput in;
+    in.Reals = keiKeys();
+    return TKeywordList::SortOrder(in, ascending);
 }
 
 int TKeywordViewModel::rowCount(const QModelIndex &parent) const

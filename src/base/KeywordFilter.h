@@ -110,6 +110,8 @@ public:
     // The order of the whole list by KEI (rows without KEI first when
     // ascending), for TKeywordList::applyOrder.
     std::vector<int> keiOrder(bool ascending) const;
+    // The keys of that order: KEI, or -1 for none.
+    std::vector<double> keiKeys() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

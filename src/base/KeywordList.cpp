@@ -67,7 +67,7 @@ KeywordRow TKeywordList::row(int index) const
 
 TCountSource TKeywordList::source(int row, int engineColumn) const
 {
-    const PackedSource &p = m_sources[size_t(row) * 3 + size_t(engineColumn - KeywordRow::Google)];
+    const PackedSource &p = m_sources[At(row) * 3 + size_t(engineColumn - KeywordRow::Google)];
     TCountSource s;
     s.What = p.What;
     s.SearchType = p.SearchType;
@@ -113,6 +113,7 @@ void TKeywordList::PushRow(const std::array<QByteArrayView, KeywordRow::ColumnCo
     }
     m_spans.push_back(span);
     const size_t r = m_spans.size() - 1;
+    m_order.push_back(quint32(r));
     m_numbers.resize(m_numbers.size() + NumberColumns);
     for (int c = 0; c < KeywordRow::ColumnCount; ++c)
         StoreNumber(r, c, texts[size_t(c)]);
@@ -135,6 +136,7 @@ void TKeywordList::addRow(const QByteArray &keyword, const QByteArray &searches)
     PushRow({number, keyword, searches, {}, {}, {}}, false);
     AppendIds(1);
     endInsertRows();
+    ++m_generation;
     if (m_observer)
         m_observer->RowsAppended(*this, n, n);
 }
@@ -147,6 +149,7 @@ void TKeywordList::appendKeywords(const QList<QByteArray> &keywords, int firstNu
     beginInsertRows(QModelIndex(), n, n + static_cast<int>(keywords.size()) - 1);
     const size_t more = size_t(keywords.size());
     m_spans.reserve(m_spans.size() + more);
+    m_order.reserve(m_order.size() + more);
     m_numbers.reserve(m_numbers.size() + more * NumberColumns);
     m_sources.reserve(m_sources.size() + more * 3);
     m_checked.reserve(m_checked.size() + more);
@@ -157,6 +160,7 @@ void TKeywordList::appendKeywords(const QList<QByteArray> &keywords, int firstNu
     }
     AppendIds(more);
     endInsertRows();
+    ++m_generation;
     if (m_observer)
         m_observer->RowsAppended(*this, n, count() - 1);
 }
@@ -174,6 +178,7 @@ void TKeywordList::appendRows(std::vector<KeywordRow> rows)
             bytes += size_t(t.size());
     m_bytes.reserve(m_bytes.size() + bytes);
     m_spans.reserve(m_spans.size() + more);
+    m_order.reserve(m_order.size() + more);
     m_numbers.reserve(m_numbers.size() + more * NumberColumns);
     m_sources.reserve(m_sources.size() + more * 3);
     m_checked.reserve(m_checked.size() + more);
@@ -187,13 +192,14 @@ void TKeywordList::appendRows(std::vector<KeywordRow> rows)
     }
     AppendIds(more);
     endInsertRows();
+    ++m_generation;
     if (m_observer)
         m_observer->RowsAppended(*this, n, count() - 1);
 }
 
 void TKeywordList::ReplaceText(int row, int column, QByteArrayView text)
 {
-    Span &span = m_spans[size_t(row)];
+    Span &span = m_spans[At(row)];
     if (QByteArrayView(textView(row, column)) == text)
         return;
     // The row's texts move to the end of the arena with the new one in
@@ -210,7 +216,7 @@ void TKeywordList::ReplaceText(int row, int column, QByteArrayView text)
     }
     span = moved;
     m_wasted += oldTotal;
-    StoreNumber(size_t(row), column, text);
+    StoreNumber(At(row), column, text);
     CompactIfWasteful();
 }
 
@@ -233,7 +239,7 @@ void TKeywordList::CompactIfWasteful()
 
 void TKeywordList::SetSource(int row, int column, const TCountSource &source)
 {
-    m_sources[size_t(row) * 3 + size_t(column - KeywordRow::Google)] = Pack(source);
+    m_sources[At(row) * 3 + size_t(column - KeywordRow::Google)] = Pack(source);
 }
 
 void TKeywordList::setCount(int row, int column, const QByteArray &text, const TCountSource &source)
@@ -244,6 +250,7 @@ void TKeywordList::setCount(int row, int column, const QByteArray &text, const T
     SetSource(row, column, source);
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::DisplayRole, Qt::ToolTipRole, CountFailedRole});
+    ++m_generation;
     if (m_observer)
         m_observer->RowsChanged(*this, row, row);
 }
@@ -255,39 +262,56 @@ void TKeywordList::setCountSource(int row, int column, const TCountSource &sourc
     SetSource(row, column, source);
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::ToolTipRole, CountFailedRole});
+    ++m_generation;
     if (m_observer)
         m_observer->RowsChanged(*this, row, row);
 }
 
 template <typename Keep> void TKeywordList::KeepRows(Keep keep, std::vector<quint64> &gone)
 {
-    size_t kept = 0;
-    for (size_t i = 0; i < m_spans.size(); ++i) {
-        if (!keep(i)) {
-            gone.push_back(m_ids[i]);
-            m_wasted += m_spans[i].total();
+    std::vector<quint32> kept;
+    kept.reserve(m_order.size());
+    for (size_t i = 0; i < m_order.size(); ++i) {
+        if (keep(i)) {
+            kept.push_back(m_order[i]);
             continue;
         }
-        if (kept != i) {
-            m_spans[kept] = m_spans[i];
-            m_ids[kept] = m_ids[i];
-            m_checked[kept] = m_checked[i];
-            std::copy_n(m_numbers.begin() + qsizetype(i * NumberColumns), NumberColumns,
-                        m_numbers.begin() + qsizetype(kept * NumberColumns));
-            std::copy_n(m_sources.begin() + qsizetype(i * 3), 3,
-                        m_sources.begin() + qsizetype(kept * 3));
-        }
-        ++kept;
+        gone.push_back(m_ids[m_order[i]]);
+        m_wasted += m_spans[m_order[i]].total();
+        ++m_orphans;
     }
-    m_spans.resize(kept);
-    m_ids.resize(kept);
-    m_checked.resize(kept);
-    m_numbers.resize(kept * NumberColumns);
-    m_sources.resize(kept * 3);
-    if (kept == 0) {
-        m_bytes.clear();
+    m_order.swap(kept);
+    if (m_order.empty()) {
+        m_bytes = {};
+        m_spans = {};
+        m_numbers = {};
+        m_sources = {};
+        m_checked = {};
+        m_ids = {};
         m_wasted = 0;
+        m_orphans = 0;
+        return;
     }
+    Repack();
+}
+
+void TKeywordList::Repack()
+{
+    const size_t n = m_order.size();
+    auto repack = [&](auto &v, size_t per) {
+        std::remove_reference_t<decltype(v)> packed(n * per);
+        for (size_t i = 0; i < n; ++i)
+            std::copy_n(v.begin() + qsizetype(size_t(m_order[i]) * per), per,
+                        packed.begin() + qsizetype(i * per));
+        v.swap(packed);
+    };
+    repack(m_spans, 1);
+    repack(m_ids, 1);
+    repack(m_checked, 1);
+    repack(m_numbers, NumberColumns);
+    repack(m_sources, 3);
+    std::iota(m_order.begin(), m_order.end(), 0u);
+    m_orphans = 0;
     CompactIfWasteful();
 }
 
@@ -301,6 +325,7 @@ void TKeywordList::removeMarkedRows(const std::vector<bool> &drop)
     std::vector<quint64> gone;
     KeepRows([&](size_t i) { return !(i < drop.size() && drop[i]); }, gone);
     endResetModel();
+    ++m_generation;
     if (m_observer)
         m_observer->RowsRemoved(*this, gone);
 }
@@ -312,6 +337,7 @@ void TKeywordList::setText(int row, int column, const QByteArray &text)
     ReplaceText(row, column, text);
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i, {Qt::DisplayRole});
+    ++m_generation;
     if (m_observer)
         m_observer->RowsChanged(*this, row, row);
 }
@@ -320,19 +346,21 @@ void TKeywordList::setChecked(int row, bool checked)
 {
     if (row < 0 || row >= count())
         return;
-    m_checked[size_t(row)] = checked ? 1 : 0;
+    m_checked[At(row)] = checked ? 1 : 0;
     const QModelIndex i = index(row, 0);
     emit dataChanged(i, i, {Qt::CheckStateRole});
+    ++m_generation;
     if (m_observer)
         m_observer->RowsChanged(*this, row, row);
 }
 
 void TKeywordList::setAllChecked(bool checked)
 {
-    if (m_spans.empty())
+    if (m_order.empty())
         return;
     std::fill(m_checked.begin(), m_checked.end(), checked ? 1 : 0);
     emit dataChanged(index(0, 0), index(count() - 1, 0), {Qt::CheckStateRole});
+    ++m_generation;
     if (m_observer)
         m_observer->RowsChanged(*this, 0, count() - 1);
 }
@@ -343,13 +371,14 @@ void TKeywordList::setCheckedRows(const std::vector<int> &rows, bool checked)
     for (int r : rows) {
         if (r < 0 || r >= count())
             continue;
-        m_checked[size_t(r)] = checked ? 1 : 0;
+        m_checked[At(r)] = checked ? 1 : 0;
         first = std::min(first, r);
         last = std::max(last, r);
     }
     if (last < 0)
         return;
     emit dataChanged(index(first, 0), index(last, 0), {Qt::CheckStateRole});
+    ++m_generation;
     if (m_observer)
         m_observer->RowsChanged(*this, first, last);
 }
@@ -360,52 +389,56 @@ void TKeywordList::deleteChecked()
     // one notification each.
     int row = count() - 1;
     while (row >= 0) {
-        if (!m_checked[size_t(row)]) {
+        if (!isChecked(row)) {
             --row;
             continue;
         }
         int first = row;
-        while (first > 0 && m_checked[size_t(first - 1)])
+        while (first > 0 && isChecked(first - 1))
             --first;
         beginRemoveRows(QModelIndex(), first, row);
-        const std::vector<quint64> gone(m_ids.begin() + first, m_ids.begin() + row + 1);
-        for (int r = first; r <= row; ++r)
-            m_wasted += m_spans[size_t(r)].total();
-        m_spans.erase(m_spans.begin() + first, m_spans.begin() + row + 1);
-        m_ids.erase(m_ids.begin() + first, m_ids.begin() + row + 1);
-        m_checked.erase(m_checked.begin() + first, m_checked.begin() + row + 1);
-        m_numbers.erase(m_numbers.begin() + qsizetype(first) * NumberColumns,
-                        m_numbers.begin() + qsizetype(row + 1) * NumberColumns);
-        m_sources.erase(m_sources.begin() + qsizetype(first) * 3,
-                        m_sources.begin() + qsizetype(row + 1) * 3);
+        std::vector<quint64> gone;
+        for (int r = first; r <= row; ++r) {
+            gone.push_back(rowId(r));
+            m_wasted += m_spans[At(r)].total();
+        }
+        m_order.erase(m_order.begin() + first, m_order.begin() + row + 1);
+        m_orphans += size_t(row - first + 1);
         endRemoveRows();
+        ++m_generation;
         if (m_observer)
             m_observer->RowsRemoved(*this, gone);
         row = first - 1;
     }
-    CompactIfWasteful();
+    // The stored rows of the removed ones go when they are many.
+    if (m_orphans > 0 && m_orphans * 2 >= m_spans.size())
+        Repack();
 }
 
 void TKeywordList::deleteAll()
 {
     beginResetModel();
     m_bytes = {};
+    m_order = {};
     m_spans = {};
     m_numbers = {};
     m_sources = {};
     m_checked = {};
     m_ids = {};
     m_wasted = 0;
+    m_orphans = 0;
     endResetModel();
+    ++m_generation;
     if (m_observer)
         m_observer->Cleared(*this);
 }
 
 size_t TKeywordList::memoryInUse() const
 {
-    return m_bytes.capacity() + m_spans.capacity() * sizeof(Span) +
-           m_numbers.capacity() * sizeof(qint64) + m_sources.capacity() * sizeof(PackedSource) +
-           m_checked.capacity() + m_ids.capacity() * sizeof(quint64);
+    return m_bytes.capacity() + m_order.capacity() * sizeof(quint32) +
+           m_spans.capacity() * sizeof(Span) + m_numbers.capacity() * sizeof(qint64) +
+           m_sources.capacity() * sizeof(PackedSource) + m_checked.capacity() +
+           m_ids.capacity() * sizeof(quint64);
 }
 
 namespace {
@@ -440,24 +473,77 @@ struct TextKey
 
 } // namespace
 
-std::vector<int> TKeywordList::sortOrder(int column, bool ascending) const
+TKeywordList::SortInput TKeywordList::sortInput(int column) const
 {
-    const size_t n = m_spans.size();
-    std::vector<int> order(n);
-    if (column < 0 || column >= KeywordRow::ColumnCount || n < 2) {
-        std::iota(order.begin(), order.end(), 0);
-        return order;
+    // Whole stores are copied as they lie: sequential copies, a few
+    // milliseconds for a million rows; the sort itself finds the keys.
+    SortInput in;
+    if (column < 0 || column >= KeywordRow::ColumnCount)
+        return in;
+    in.Column = column;
+    in.Order = m_order;
+    if (column == KeywordRow::Keywords) {
+        in.Bytes = m_bytes;
+        in.Spans = m_spans;
+    } else {
+        const size_t slot = size_t(NumberSlot(column));
+        const size_t stored = m_spans.size();
+        in.Numbers.resize(stored);
+        for (size_t i = 0; i < stored; ++i) {
+            const qint64 v = m_numbers[i * NumberColumns + slot];
+            in.Numbers[i] = v == NoNumber ? 0 : v;
+        }
     }
+    return in;
+}
 
-    if (column == KeywordRow::Keywords && QLocale().language() == QLocale::C) {
+namespace {
+
+// keys by position, or by stored row when order is given.
+template <typename T>
+std::vector<int> NumberOrder(const std::vector<T> &keys, const std::vector<quint32> *stored,
+                             bool ascending)
+{
+    const size_t n = stored ? stored->size() : keys.size();
+    std::vector<std::pair<T, int>> keyed(n);
+    for (size_t i = 0; i < n; ++i)
+        keyed[i] = {keys[stored ? (*stored)[i] : i], int(i)};
+    // Equal keys keep their order: the row breaks ties.
+    std::sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
+        if (a.first != b.first)
+            return ascending ? a.first < b.first : a.first > b.first;
+        return a.second < b.second;
+    });
+    std::vector<int> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = keyed[i].second;
+    return order;
+}
+
+} // namespace
+
+std::vector<int> TKeywordList::SortOrder(const SortInput &in, bool ascending)
+{
+    if (!in.Reals.empty())
+        return NumberOrder(in.Reals, nullptr, ascending);
+    if (in.Column != KeywordRow::Keywords)
+        return NumberOrder(in.Numbers, &in.Order, ascending);
+    const size_t n = in.Order.size();
+    auto keyword = [&](size_t i) {
+        const Span &s = in.Spans[in.Order[i]];
+        return QByteArrayView(in.Bytes.data() + s.Offset + s.Length[KeywordRow::No],
+                              qsizetype(s.Length[KeywordRow::Keywords]));
+    };
+    std::vector<int> order(n);
+    if (QLocale().language() == QLocale::C) {
         // Keys in one block, sorted by their first sixteen bytes as numbers
         // and only then by the rest: most comparisons touch no key text.
         std::string keys;
-        keys.reserve(size_t(m_bytes.size() - m_wasted) / 2);
+        keys.reserve(in.Bytes.size());
         std::vector<TextKey> keyed(n);
         for (size_t i = 0; i < n; ++i) {
             const size_t at = keys.size();
-            AppendFoldedKey(keys, textView(int(i), KeywordRow::Keywords));
+            AppendFoldedKey(keys, keyword(i));
             const size_t length = keys.size() - at;
             TextKey &k = keyed[i];
             for (size_t half = 0; half < 2; ++half) {
@@ -485,7 +571,6 @@ std::vector<int> TKeywordList::sortOrder(int column, bool ascending) const
             }
             return a.Length < b.Length ? -1 : (a.Length > b.Length ? 1 : 0);
         };
-        // Equal keys keep their order: the row breaks ties.
         std::sort(keyed.begin(), keyed.end(), [&](const TextKey &a, const TextKey &b) {
             const int c = compare(a, b);
             if (c != 0)
@@ -494,61 +579,43 @@ std::vector<int> TKeywordList::sortOrder(int column, bool ascending) const
         });
         for (size_t i = 0; i < n; ++i)
             order[i] = keyed[i].Row;
-    } else if (column == KeywordRow::Keywords) {
-        QCollator collator{QLocale()};
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::vector<std::pair<QCollatorSortKey, int>> keyed;
-        keyed.reserve(n);
-        for (size_t i = 0; i < n; ++i)
-            keyed.emplace_back(collator.sortKey(ToScreen(textView(int(i), column))), int(i));
-        std::stable_sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
-            const int c = a.first.compare(b.first);
-            return ascending ? c < 0 : c > 0;
-        });
-        for (size_t i = 0; i < n; ++i)
-            order[i] = keyed[i].second;
-    } else {
-        const size_t slot = size_t(NumberSlot(column));
-        std::vector<std::pair<qint64, int>> keyed(n);
-        for (size_t i = 0; i < n; ++i) {
-            const qint64 v = m_numbers[i * NumberColumns + slot];
-            keyed[i] = {v == NoNumber ? 0 : v, int(i)};
-        }
-        std::sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
-            if (a.first != b.first)
-                return ascending ? a.first < b.first : a.first > b.first;
-            return a.second < b.second;
-        });
-        for (size_t i = 0; i < n; ++i)
-            order[i] = keyed[i].second;
+        return order;
     }
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<std::pair<QCollatorSortKey, int>> keyed;
+    keyed.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        keyed.emplace_back(collator.sortKey(ToScreen(keyword(i))), int(i));
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto &a, const auto &b) {
+        const int c = a.first.compare(b.first);
+        return ascending ? c < 0 : c > 0;
+    });
+    for (size_t i = 0; i < n; ++i)
+        order[i] = keyed[i].second;
     return order;
 }
 
-void TKeywordList::Permute(const std::vector<int> &order)
+std::vector<int> TKeywordList::sortOrder(int column, bool ascending) const
 {
-    const size_t n = order.size();
-    auto permute = [&](auto &v, size_t per) {
-        std::remove_reference_t<decltype(v)> sorted(v.size());
-        for (size_t i = 0; i < n; ++i)
-            std::copy_n(v.begin() + qsizetype(size_t(order[i]) * per), per,
-                        sorted.begin() + qsizetype(i * per));
-        v.swap(sorted);
-    };
-    permute(m_spans, 1);
-    permute(m_ids, 1);
-    permute(m_checked, 1);
-    permute(m_numbers, NumberColumns);
-    permute(m_sources, 3);
+    if (column < 0 || column >= KeywordRow::ColumnCount || m_order.size() < 2) {
+        std::vector<int> order(m_order.size());
+        std::iota(order.begin(), order.end(), 0);
+        return order;
+    }
+    return SortOrder(sortInput(column), ascending);
 }
 
 void TKeywordList::applyOrder(const std::vector<int> &order)
 {
-    const size_t n = m_spans.size();
+    const size_t n = m_order.size();
     if (order.size() != n || n < 2)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    Permute(order);
+    std::vector<quint32> sorted(n);
+    for (size_t i = 0; i < n; ++i)
+        sorted[i] = m_order[size_t(order[i])];
+    m_order.swap(sorted);
     emit orderApplied(order);
     std::vector<int> newRowOf(n);
     for (size_t i = 0; i < n; ++i)
@@ -560,13 +627,14 @@ void TKeywordList::applyOrder(const std::vector<int> &order)
         moved.append(index(newRowOf[size_t(old.row())], old.column()));
     changePersistentIndexList(persistent, moved);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    ++m_generation;
     if (m_observer)
         m_observer->OrderChanged(*this);
 }
 
 void TKeywordList::sortByColumn(int column, bool ascending)
 {
-    if (column < 0 || column >= KeywordRow::ColumnCount || m_spans.size() < 2)
+    if (column < 0 || column >= KeywordRow::ColumnCount || m_order.size() < 2)
         return;
     applyOrder(sortOrder(column, ascending));
 }

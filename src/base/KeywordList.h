@@ -105,7 +105,7 @@ public:
     static const char *const Headers[KeywordRow::ColumnCount];
     static const int ColumnWidths[KeywordRow::ColumnCount];
 
-    int count() const { return static_cast<int>(m_spans.size()); }
+    int count() const { return static_cast<int>(m_order.size()); }
     // A copy of one row.
     KeywordRow row(int index) const;
 
@@ -147,7 +147,7 @@ public:
     // The bytes in place: valid until the list changes next.
     QByteArrayView textView(int row, int column) const
     {
-        const Span &s = m_spans[size_t(row)];
+        const Span &s = m_spans[At(row)];
         quint64 offset = s.Offset;
         for (int c = 0; c < column; ++c)
             offset += s.Length[c];
@@ -157,22 +157,22 @@ public:
     // nullopt when the text is empty or not a number.
     std::optional<qint64> number(int row, int column) const
     {
-        const qint64 v = m_numbers[size_t(row) * NumberColumns + NumberSlot(column)];
+        const qint64 v = m_numbers[At(row) * NumberColumns + size_t(NumberSlot(column))];
         return v == NoNumber ? std::nullopt : std::optional<qint64>(v);
     }
-    bool isChecked(int row) const { return m_checked[size_t(row)] != 0; }
+    bool isChecked(int row) const { return m_checked[At(row)] != 0; }
     TCountSource source(int row, int engineColumn) const;
     TCountSource::Kind sourceKind(int row, int engineColumn) const
     {
-        return m_sources[size_t(row) * 3 + size_t(engineColumn - KeywordRow::Google)].What;
+        return m_sources[At(row) * 3 + size_t(engineColumn - KeywordRow::Google)].What;
     }
     int sourceSearchType(int row, int engineColumn) const
     {
-        return m_sources[size_t(row) * 3 + size_t(engineColumn - KeywordRow::Google)].SearchType;
+        return m_sources[At(row) * 3 + size_t(engineColumn - KeywordRow::Google)].SearchType;
     }
     // A row's identity for the run: given when the row is added, never
     // reused, kept through sorts and removals of other rows.
-    quint64 rowId(int row) const { return m_ids[size_t(row)]; }
+    quint64 rowId(int row) const { return m_ids[At(row)]; }
 
     // One observer at a time; nullptr detaches it.
     void setObserver(IKeywordListObserver *observer) { m_observer = observer; }
@@ -205,6 +205,37 @@ public:
     // in place (a permutation of 0..count()-1).
     std::vector<int> sortOrder(int column, bool ascending) const;
     void applyOrder(const std::vector<int> &order);
+    // What a sort reads, copied out so that the sort itself can run on
+    // another thread while the list goes on changing; SortOrder is the
+    // order sortOrder gives for it. Reals, when set by the caller, are the
+    // keys instead (KEI).
+    // A stored row's six texts, side by side in the arena.
+    struct Span
+    {
+        quint64 Offset = 0; // into m_bytes, of the first text
+        std::array<quint32, KeywordRow::ColumnCount> Length{};
+        quint64 total() const
+        {
+            quint64 t = 0;
+            for (quint32 l : Length)
+                t += l;
+            return t;
+        }
+    };
+    struct SortInput
+    {
+        int Column = -1;
+        std::vector<quint32> Order;  // as m_order
+        std::vector<char> Bytes;     // as m_bytes, for the Keywords column
+        std::vector<Span> Spans;     // as m_spans, for the Keywords column
+        std::vector<qint64> Numbers; // by stored row, for a number column
+        std::vector<double> Reals;   // by position; when set, the keys
+    };
+    SortInput sortInput(int column) const;
+    static std::vector<int> SortOrder(const SortInput &input, bool ascending);
+    // Counts every change of the rows; a sort worked out for one
+    // generation only fits that one.
+    quint64 generation() const { return m_generation; }
     // Bytes held by the rows, for the benchmarks.
     size_t memoryInUse() const;
 
@@ -223,18 +254,6 @@ signals:
     void orderApplied(const std::vector<int> &order);
 
 private:
-    struct Span
-    {
-        quint64 Offset = 0; // into m_bytes, of the first text
-        std::array<quint32, KeywordRow::ColumnCount> Length{};
-        quint64 total() const
-        {
-            quint64 t = 0;
-            for (quint32 l : Length)
-                t += l;
-            return t;
-        }
-    };
     struct PackedSource
     {
         qint64 WhenMs = 0;  // local time, ms since the epoch; 0 = none
@@ -254,9 +273,15 @@ private:
     void ReplaceText(int row, int column, QByteArrayView text);
     void CompactIfWasteful();
     template <typename Keep> void KeepRows(Keep keep, std::vector<quint64> &gone);
-    void Permute(const std::vector<int> &order);
+    // Rewrites the stores in list order, leaving out rows gone from it.
+    void Repack();
+    size_t At(int row) const { return m_order[size_t(row)]; }
 
     std::vector<char> m_bytes;
+    // The stores below are in the order rows came in; m_order says which
+    // of them stands at each position of the list, so a sort moves only it.
+    std::vector<quint32> m_order;
+    size_t m_orphans = 0; // stored rows no position points at any more
     std::vector<Span> m_spans;
     std::vector<qint64> m_numbers;       // NumberColumns per row
     std::vector<PackedSource> m_sources; // three per row, Google first
@@ -265,6 +290,7 @@ private:
     QStringList m_reasons{QString()};
     QHash<QString, quint32> m_reasonIndex;
     quint64 m_wasted = 0; // arena bytes no row points at any more
+    quint64 m_generation = 0;
     quint64 m_nextId = 1;
     IKeywordListObserver *m_observer = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "base/KeywordFilter.h"
 #include "base/KeywordList.h"
 #include "base/ListActions.h"
+#include "base/ListSorter.h"
 #include "base/MessageBox.h"
 #include "base/StatusBar.h"
 #include "stats/XlsxExport.h"
@@ -30,6 +31,7 @@
 #include <QRegularExpressionValidator>
 #include <QSettings>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -92,6 +94,7 @@ TListViewTools::TListViewTools(TKeywordList &list, TKeywordView &view, IMessageB
                                              QStringLiteral("Tarnwick"), QStringLiteral("list")))
 {
     m_model = new TKeywordViewModel(list, this);
+    m_sorter = new TListSorter(list, this);
     TKeiOptions kei;
     const int engine = m_settings->value(QStringLiteral("kei/engine"), KeywordRow::Google).toInt();
     kei.EngineColumn = KeywordRow::IsEngineColumn(engine) ? engine : int(KeywordRow::Google);
@@ -222,10 +225,11 @@ void TListViewTools::BuildBar()
     btnApplyFilter->setObjectName(QStringLiteral("btnApplyFilter"));
     btnClearFilter = new QPushButton(QStringLiteral("Clear"), m_bar);
     btnClearFilter->setObjectName(QStringLiteral("btnClearFilter"));
-    btnCloseFilter = new QPushButton(QStringLiteral("\u00d7"), m_bar);
+    btnCloseFilter = new QToolButton(m_bar);
+    btnCloseFilter->setText(QStringLiteral("\u00d7"));
+    btnCloseFilter->setAutoRaise(true);
     btnCloseFilter->setObjectName(QStringLiteral("btnCloseFilter"));
     btnCloseFilter->setToolTip(QStringLiteral("Clear the filter and close the bar"));
-    btnCloseFilter->setFixedWidth(24);
     layout->addWidget(btnApplyFilter);
     layout->addWidget(btnClearFilter);
     layout->addWidget(btnCloseFilter);
@@ -241,7 +245,7 @@ void TListViewTools::BuildBar()
     });
     connect(btnApplyFilter, &QPushButton::clicked, this, [this] { ApplyFilter(); });
     connect(btnClearFilter, &QPushButton::clicked, this, [this] { ClearFilter(); });
-    connect(btnCloseFilter, &QPushButton::clicked, this, [this] {
+    connect(btnCloseFilter, &QToolButton::clicked, this, [this] {
         ClearFilter();
         m_bar->hide();
         m_view.setFocus();
@@ -303,9 +307,9 @@ const std::vector<bool> *TListViewTools::HiddenRows()
 void TListViewTools::Sort(int column, bool ascending)
 {
     if (column == TKeywordViewModel::KeiColumn)
-        m_list.applyOrder(m_model->keiOrder(ascending));
+        m_sorter->start(column, ascending, [this] { return m_model->keiKeys(); });
     else
-        m_list.sortByColumn(column, ascending);
+        m_sorter->start(column, ascending);
 }
 
 void TListViewTools::SetRunning(bool running)

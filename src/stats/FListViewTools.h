@@ -21,10 +21,12 @@ class QMenu;
 class QPushButton;
 class QSettings;
 class QSpinBox;
+class QToolButton;
 class QWidget;
 class TKeywordList;
 class TKeywordView;
 class TKeywordViewModel;
+class TListSorter;
 struct TKeywordFilter;
 
 class TListViewTools : public QObject
@@ -37,6 +39,8 @@ public:
     ~TListViewTools() override;
 
     TKeywordViewModel &viewModel() const { return *m_model; }
+    // Header-click sorts; big lists are sorted off the window's thread.
+    TListSorter &sorter() const { return *m_sorter; }
     // The bar above the list; hidden until opened.
     QFrame *filterBar() const { return m_bar; }
     // Puts the tools' entries into the list's context menu.
@@ -68,7 +72,8 @@ public:
         *actExportExcel;
     QAction *actKeiEngine[3];
     QCheckBox *chkNegative;
-    QPushButton *btnNegative, *btnApplyFilter, *btnClearFilter, *btnCloseFilter;
+    QPushButton *btnNegative, *btnApplyFilter, *btnClearFilter;
+    QToolButton *btnCloseFilter;
     QLineEdit *edtMustContain, *edtMinSearches, *edtMaxCount, *edtMinKei;
     QComboBox *cboCountEngine;
     QSpinBox *spnMinWords, *spnMaxWords;
@@ -83,6 +88,7 @@ private:
     IMessageBox *&m_msg;
     IStatusBar &m_status;
     TKeywordViewModel *m_model;
+    TListSorter *m_sorter;
     QFrame *m_bar = nullptr;
     QStringList m_negativeWords;
     std::vector<bool> m_hidden;

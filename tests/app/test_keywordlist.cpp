@@ -3,6 +3,7 @@
 
 #include "base/KeywordFilter.h"
 #include "base/KeywordList.h"
+#include "base/ListSorter.h"
 #include "base/StatusBar.h"
 #include "base/TextLines.h"
 #include "keywords/KeywordFile.h"
@@ -227,6 +228,39 @@ private slots:
         list.sortByColumn(KeywordRow::Keywords, false);
         QCOMPARE(column(list, KeywordRow::No),
                  (QByteArrayList{"1", "2", "8", "3", "4", "5", "6", "7"}));
+    }
+
+    void sorter_offThreadSortsWhatIsThereWhenItEnds()
+    {
+        TKeywordList list;
+        for (int i = 0; i < 3000; ++i)
+            list.addRow("k", QByteArray::number((i * 7919) % 3001));
+        TListSorter sorter(list);
+        sorter.setThreadFrom(0); // every sort on the thread
+        QSignalSpy sorted(&sorter, &TListSorter::sorted);
+        sorter.start(KeywordRow::Searches, true);
+        QVERIFY(sorter.isRunning());
+        // Rows change before the order comes back: it is worked out again.
+        list.addRow("late", "-1");
+        list.setChecked(5, true);
+        list.deleteChecked();
+        QVERIFY(sorted.wait(10000));
+        QCOMPARE(sorted.count(), 1);
+        QCOMPARE(list.count(), 3000);
+        QCOMPARE(list.text(0, KeywordRow::Keywords), QByteArray("late"));
+        for (int r = 1; r < list.count(); ++r)
+            QVERIFY(*list.number(r - 1, KeywordRow::Searches) <=
+                    *list.number(r, KeywordRow::Searches));
+        // A second sort asked for while one runs wins.
+        sorter.start(KeywordRow::Searches, true);
+        sorter.start(KeywordRow::No, false);
+        QVERIFY(sorted.wait(10000));
+        QCOMPARE(list.text(0, KeywordRow::No), QByteArray("3001"));
+        QTest::qWait(50);
+        QCOMPARE(sorted.count(), 2);
+        // Ids and every column move together.
+        for (int r = 0; r < list.count(); ++r)
+            QCOMPARE(list.rowId(r), quint64(list.number(r, KeywordRow::No).value_or(0)));
     }
 
     void textLines_data()
