@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cmath>
+#include <string>
 #include <xlsxwriter.h>
 
 namespace {
@@ -122,6 +123,7 @@ bool WriteXlsx(const QString &fileName, const TKeywordList &list, const TXlsxExp
         check(worksheet_autofilter(sheet, 0, 0, lxw_row_t(what.Rows.size()), columns - 1));
 
     lxw_row_t out = 1;
+    std::string cellText;
     for (int row : what.Rows) {
         for (lxw_col_t c = 0; c < columns; ++c) {
             const int column = what.Columns[c];
@@ -135,18 +137,32 @@ bool WriteXlsx(const QString &fileName, const TKeywordList &list, const TXlsxExp
                 check(worksheet_write_number(sheet, out, c, shown, bands[band]));
                 continue;
             }
-            const QByteArrayView text = list.textView(row, column);
-            if (text.isEmpty())
-                continue;
             if (column != KeywordRow::Keywords) {
-                if (const std::optional<qint64> n = CountNumber(text)) {
+                if (const std::optional<qint64> n = list.number(row, column)) {
                     check(worksheet_write_number(sheet, out, c, double(*n),
                                                  column == KeywordRow::No ? nullptr : count));
                     continue;
                 }
             }
-            check(worksheet_write_string(sheet, out, c, CellText(ToScreen(text)).constData(),
-                                         nullptr));
+            const QByteArrayView text = list.textView(row, column);
+            if (text.isEmpty())
+                continue;
+            // Plain ASCII is already the UTF-8 the screen shows.
+            bool plain = text.size() <= MaxCellChars;
+            for (char ch : text) {
+                const auto u = static_cast<unsigned char>(ch);
+                if (u >= 0x80 || (u < 0x20 && ch != '\t' && ch != '\n' && ch != '\r')) {
+                    plain = false;
+                    break;
+                }
+            }
+            if (plain) {
+                cellText.assign(text.data(), size_t(text.size()));
+                check(worksheet_write_string(sheet, out, c, cellText.c_str(), nullptr));
+            } else {
+                check(worksheet_write_string(sheet, out, c, CellText(ToScreen(text)).constData(),
+                                             nullptr));
+            }
         }
         ++out;
     }
