@@ -7,9 +7,15 @@
 #include "base/FKeywordView.h"
 #include "base/FMessageBox.h"
 #include "base/FModal.h"
+#include "base/FOptions.h"
+#include "base/FRunProgress.h"
 #include "base/HttpClient.h"
 #include "base/ListActions.h"
+#include "base/PacedFetch.h"
 #include "base/ScreenText.h"
+#include "journal/FJournalOption.h"
+#include "journal/Journal.h"
+#include "journal/JournalPrompt.h"
 #include "keywords/FAddKeywords.h"
 #include "keywords/FCaptcha.h"
 #include "keywords/FMainKeyword.h"
@@ -116,6 +122,9 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
     connect(IdHTTP1, &THttpClient::workBegin, this, &TfrmMain::IdHTTP1WorkBegin);
     connect(IdHTTP1, &THttpClient::work, this, &TfrmMain::IdHTTP1Work);
     connect(IdHTTP1, &THttpClient::workEnd, this, &TfrmMain::IdHTTP1WorkEnd);
+    m_optionsStore = std::make_unique<TOptionsStore>(MakeKeychainStore());
+    m_pacing = std::make_unique<TPacing>(RunState, *this);
+    ApplyUserOptions(m_optionsStore->Load(), *IdHTTP1, m_pacing->Pacer);
 
     pgcPrinc = new QStackedWidget;
     pgcPrinc->setObjectName(QStringLiteral("pgcPrinc"));
@@ -127,7 +136,7 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     LMDMessageHint1 = new TNewsHint(this);
-    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings);
+    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings, &RunState);
 
     // The client area is 914 x 597 at design.
     resize(914, 597);
@@ -140,7 +149,7 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::SetMessageBox(IMessageBox *box)
 {
     msgMain = box ? box : m_realMessageBox.get();
-    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings);
+    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings, &RunState);
 }
 
 void TfrmMain::BuildWelcomePage()
@@ -205,6 +214,8 @@ void TfrmMain::BuildMainPage()
     barLayout->addWidget(btnNews);
     barLayout->addWidget(btnUpdate);
     barLayout->addWidget(btnHelp);
+    btnOptions = OptionsButton();
+    barLayout->addWidget(btnOptions);
     layout->addWidget(bar);
 
     // Banner strip: the two pictures lie on top of each other, placed by hand.
@@ -260,6 +271,9 @@ void TfrmMain::BuildMainPage()
         listLayout->addWidget(b);
     }
     listLayout->addStretch();
+    // Above the gauge: the run as a whole, while Gather Data runs.
+    RunProgressPanel = new TRunProgressPanel(this);
+    listLayout->addWidget(RunProgressPanel);
     layout->addWidget(listButtons);
 
     // Links
@@ -291,6 +305,7 @@ void TfrmMain::BuildMainPage()
     connect(btnNews, &QToolButton::clicked, this, Guarded([this] { btnNewsClick(); }));
     connect(btnUpdate, &QToolButton::clicked, this, Guarded([this] { btnUpdateClick(); }));
     connect(btnHelp, &QToolButton::clicked, this, Guarded([this] { btnHelpClick(); }));
+    connect(btnOptions, &QToolButton::clicked, this, Guarded([this] { btnOptionsClick(); }));
     connect(bsSkinButton1, &QPushButton::clicked, this, Guarded([this] { bsSkinButton1Click(); }));
     connect(bsSkinButton2, &QPushButton::clicked, this, Guarded([this] { bsSkinButton2Click(); }));
     connect(bsSkinButton3, &QPushButton::clicked, this, Guarded([this] { bsSkinButton3Click(); }));
@@ -331,6 +346,10 @@ QWidget *TfrmMain::BuildStatusBar()
     MainGauge->setTextVisible(true);
     MainGauge->setFormat(QStringLiteral("%p%"));
     MainGauge->setAlignment(Qt::AlignCenter);
+    MainGauge->setAccessibleName(QStringLiteral("Progress"));
+    connect(MainGauge, &QProgressBar::valueChanged, MainGauge,
+            [g = MainGauge] { g->setAccessibleDescription(g->text()); });
+    MainGauge->setAccessibleDescription(MainGauge->text());
     layout->addWidget(MainStatusPanel, 1);
     layout->addWidget(bsSkinStatusPanel1);
     layout->addWidget(SecondStatusPanel);
@@ -354,7 +373,16 @@ void TfrmMain::BuildListMenu()
     actRemoveDuplicates->setObjectName(QStringLiteral("actRemoveDuplicates"));
     actGatherMissing = mnuItems->addAction(QStringLiteral("Gather Missing Counts"));
     actGatherMissing->setObjectName(QStringLiteral("actGatherMissing"));
+    actReopenLast = mnuItems->addAction(QStringLiteral("Reopen Last List"));
+    actReopenLast->setObjectName(QStringLiteral("actReopenLast"));
+    actReopenLast->setEnabled(false);
+
     m_listTools->AddMenuEntries(*mnuItems);
+
+    mnuItems->addSeparator();
+    actOptions = mnuItems->addAction(QStringLiteral("Options..."));
+    actOptions->setObjectName(QStringLiteral("actOptions"));
+    connect(actOptions, &QAction::triggered, this, Guarded([this] { btnOptionsClick(); }));
 
     lvwItems->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvwItems, &QWidget::customContextMenuRequested, this,
@@ -367,6 +395,7 @@ void TfrmMain::BuildListMenu()
             Guarded([this] { actRemoveDuplicatesClick(); }));
     connect(actGatherMissing, &QAction::triggered, this,
             Guarded([this] { actGatherMissingClick(); }));
+    connect(actReopenLast, &QAction::triggered, this, Guarded([this] { actReopenLastClick(); }));
 
     auto update = Guarded([this] { UpdateCopyAction(); });
     connect(lvwItems->selectionModel(), &QItemSelectionModel::selectionChanged, this, update);
@@ -439,6 +468,8 @@ void TfrmMain::FormShow()
     }
     pgcPrinc->setCurrentIndex(0);
     FormResize();
+    if (!stsWelcome)
+        QTimer::singleShot(0, this, Guarded([this] { OfferRestore(); }));
 }
 
 void TfrmMain::resizeEvent(QResizeEvent *event)
@@ -468,6 +499,8 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     IdHTTP1->Disconnect();
     StopRequested = true;
     QCoreApplication::processEvents();
+    if (m_journal)
+        m_journal->closeNormally();
     event->accept();
 }
 
@@ -476,25 +509,76 @@ void TfrmMain::btnThanksClick()
     pgcPrinc->setCurrentWidget(stsMain);
     if (!ProgramSettings.WelcomeHTML.isEmpty())
         Timer1->start();
+    OfferRestore();
+}
+
+void TfrmMain::StartJournal(const QString &folder)
+{
+    m_journal = std::make_unique<TJournal>();
+    m_journal->attach(*m_items);
+    m_journal->open(folder);
+    // Trouble while writing is told once, from the writer's thread.
+    connect(m_journal.get(), &TJournal::problem, this, &TfrmMain::SetMainStatus);
+}
+
+void TfrmMain::OfferRestore()
+{
+    if (!m_journal)
+        return;
+    const TRestoreOutcome outcome =
+        OfferJournalRestore(*m_journal, *m_items, *msgMain, *this, [this](int searchType) {
+            return MissingCountRequests(*m_items, searchType);
+        });
+    if (outcome.Interrupted)
+        m_presetSearchType = outcome.SearchType;
+}
+
+void TfrmMain::JournalSwitched(bool enabled)
+{
+    // Off takes effect now: what is kept is marked as closed, nothing asked
+    // at the next start. On takes effect at the next start.
+    if (!enabled && m_journal)
+        m_journal->closeNormally();
+    SetMainStatus(enabled ? QStringLiteral("The list will be kept on disk from the next start.")
+                          : QStringLiteral("The list is no longer kept on disk."));
+}
+
+void TfrmMain::actReopenLastClick()
+{
+    if (m_journal)
+        ReopenLastList(*m_journal, *m_items, *this);
 }
 
 void TfrmMain::Timer1Timer()
 {
     Timer1->stop();
-    TBusyGuard busy(RunState);
-    if (!busy) {
+    if (RunState.Busy) {
         // A command already talks to the web: try again once it is done.
         Timer1->start();
         return;
     }
+    // The check takes no turn of its own: a user's web command ends it.
     QPointer<TfrmMain> self(this);
+    StartupCheck.Begin();
     const std::optional<QString> hint = StartupNewsHint(*m_news, ProgramSettings, m_programFolder);
     // A window closed during the request ends the program: no update check.
-    if (!self || !isVisible())
+    if (!self)
         return;
+    if (!isVisible() || StartupCheck.GaveWay()) {
+        StartupCheck.End();
+        return;
+    }
     if (hint)
         ShowNewsHint(*hint);
     CheckForUpdates(true);
+    if (self)
+        StartupCheck.End();
+}
+
+bool TfrmMain::StartUserWebCommand()
+{
+    return MayStartUserCommand(RunState, StartupCheck, *IdHTTP1,
+                               [this](const QString &text) { SetMainStatus(text); });
 }
 
 void TfrmMain::ShowNewsHint(const QString &text)
@@ -634,6 +718,7 @@ void TfrmMain::UpdateCopyAction()
 void TfrmMain::lvwItemsContextPopup(const QPoint &pos)
 {
     UpdateCopyAction();
+    actReopenLast->setEnabled(m_journal && m_journal->canReopenLast());
     mnuItems->popup(lvwItems->viewport()->mapToGlobal(pos));
 }
 
@@ -681,13 +766,16 @@ void TfrmMain::SetHeaderClicksEnabled(bool enabled)
 
 TCommandContext TfrmMain::Context()
 {
-    return TCommandContext{*m_items, *IdHTTP1, RunState, *msgMain, *this, *this, m_endpoints};
+    return TCommandContext{*m_items, *IdHTTP1,    RunState,       *msgMain,        *this,
+                           *this,    m_endpoints, m_pacing.get(), RunProgressPanel};
 }
 
 // ---- commands of later subsystems -------------------------------------------
 
 void TfrmMain::btnGatherKeywordClick()
 {
+    if (!StartUserWebCommand())
+        return;
     TCommandContext ctx = Context();
     GatherKeywords(ctx, MainKeyword);
 }
@@ -714,9 +802,9 @@ void TfrmMain::RunGather(TGatherScope scope)
         QCoreApplication::processEvents();
         return;
     }
-    TBusyGuard busy(RunState);
-    if (!busy)
+    if (!StartUserWebCommand())
         return;
+    TBusyGuard busy(RunState);
     const std::optional<int> searchType = AskSearchType();
     if (!searchType)
         return;
@@ -733,9 +821,13 @@ void TfrmMain::RunGather(TGatherScope scope)
     SetDeleteButtonsEnabled(false);
     StopRequested = false;
     btnGatherData->setText(QStringLiteral("Stop"));
+    if (m_journal)
+        m_journal->runStarted(SearchType, int(scope));
     auto done = qScopeGuard([&] {
         if (!self)
             return;
+        if (m_journal)
+            m_journal->runEnded();
         btnGatherData->setText(QStringLiteral("Gather Data"));
         QCoreApplication::processEvents();
         SetHeaderClicksEnabled(true);
@@ -769,9 +861,11 @@ void TfrmMain::btnAboutClick()
 
 void TfrmMain::btnNewsClick()
 {
-    TBusyGuard busy(RunState);
-    if (!busy)
+    if (!StartUserWebCommand())
         return;
+    TBusyGuard busy(RunState);
+    // A Stop ended the run it stopped, not this one.
+    StopRequested = false;
     // The balloon points at this button: pressing it answers the balloon,
     // which would otherwise float over the news window.
     LMDMessageHint1->Dismiss();
@@ -783,17 +877,25 @@ void TfrmMain::btnNewsClick()
 
 void TfrmMain::btnUpdateClick()
 {
-    TBusyGuard busy(RunState);
-    if (!busy)
+    if (!StartUserWebCommand())
         return;
+    TBusyGuard busy(RunState);
+    StopRequested = false;
     CheckForUpdates(false);
 }
 
 void TfrmMain::CheckForUpdates(bool silent)
 {
     QPointer<TfrmMain> self(this);
-    TUpdateContext ctx{*IdHTTP1, *msgMain, m_programFolder, m_endpoints.LiveUpdate,
-                       platform::StartProgram};
+    // The main window owns the updater's start.
+    TUpdateContext ctx{*IdHTTP1,
+                       *msgMain,
+                       m_programFolder,
+                       m_endpoints.LiveUpdate,
+                       [this](const QString &path, const QStringList &arguments) {
+                           return platform::StartProgram(path, arguments, quintptr(winId()));
+                       },
+                       &RunState};
     const TUpdateOutcome outcome = ::CheckForUpdates(ctx, silent);
     if (self && outcome == TUpdateOutcome::UpdaterStarted)
         close();
@@ -802,6 +904,14 @@ void TfrmMain::CheckForUpdates(bool silent)
 void TfrmMain::btnHelpClick()
 {
     OpenURL(ProgramSettings.AppHelpURL);
+}
+
+void TfrmMain::btnOptionsClick()
+{
+    const TOptionsPart journal = [this](TfrmOptions &dialog) {
+        return AddJournalOption(dialog, [this](bool enabled) { JournalSwitched(enabled); });
+    };
+    EditUserOptions(*m_optionsStore, *IdHTTP1, m_pacing->Pacer, this, {journal});
 }
 
 void TfrmMain::imgBannerClick()
@@ -828,6 +938,9 @@ std::optional<CaptchaAnswer> TfrmMain::AskCaptcha(const QByteArray &pageHtml)
 std::optional<int> TfrmMain::AskSearchType()
 {
     TfrmSelSearch dialog(this);
+    if (m_presetSearchType == 1)
+        dialog.bsSkinCheckRadioBox2->setChecked(true);
+    m_presetSearchType = -1;
     if (RunModal(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.bsSkinCheckRadioBox1->isChecked() ? 0 : 1;

@@ -10,6 +10,7 @@
 #include "base/Prompts.h"
 #include "base/RunState.h"
 #include "base/StatusBar.h"
+#include "news/StartupCheck.h"
 #include "settings/ProgramSettings.h"
 
 #include <QMainWindow>
@@ -30,6 +31,10 @@ class THttpClient;
 class TNewsClient;
 class TNewsHint;
 class TListViewTools;
+class TOptionsStore;
+class TPacing;
+class TRunProgressPanel;
+class TJournal;
 struct TCommandContext;
 enum class TGatherScope;
 
@@ -70,6 +75,7 @@ public:
     QPushButton *btnMainKeyword, *btnGatherKeyword, *btnAddKeyword, *btnGatherData, *btnSaveResults,
         *btnMakeMoney, *btnAbout;
     QToolButton *btnNews, *btnUpdate, *btnHelp;
+    QToolButton *btnOptions; // the gear beside Help
     // Banner
     QFrame *panBanner;
     TBannerPicture *imgBanner, *gifBanner;
@@ -77,7 +83,8 @@ public:
     TKeywordView *lvwItems;
     // The list's context menu; Copy also answers Ctrl+C on the list.
     QMenu *mnuItems;
-    QAction *actCopy, *actOpenResults, *actRemoveDuplicates, *actGatherMissing;
+    QAction *actCopy, *actOpenResults, *actRemoveDuplicates, *actGatherMissing, *actReopenLast;
+    QAction *actOptions;
     QPushButton *bsSkinButton1, *bsSkinButton2, *bsSkinButton3, *bsSkinButton4;
     // Links
     QFrame *panLinks;
@@ -85,6 +92,7 @@ public:
     // Status bar
     QLabel *MainStatusPanel, *bsSkinStatusPanel1, *SecondStatusPanel;
     QProgressBar *MainGauge;
+    TRunProgressPanel *RunProgressPanel; // beside the list buttons while Gather Data runs
     QTimer *Timer1;
 
     // IStatusBar
@@ -107,6 +115,7 @@ public:
     void btnNewsClick();
     void btnUpdateClick();
     void btnHelpClick();
+    void btnOptionsClick();
     void imgBannerClick();
     void gifBannerClick();
     void bsSkinButton1Click();
@@ -120,6 +129,7 @@ public:
     void actOpenResultsClick();
     void actRemoveDuplicatesClick();
     void actGatherMissingClick();
+    void actReopenLastClick();
     void Timer1Timer();
     void IdHTTP1WorkBegin(qint64 total);
     void IdHTTP1Work(qint64 count);
@@ -131,6 +141,8 @@ public:
 
     // The update check; the window closes when the updater took over.
     void CheckForUpdates(bool silent);
+    // The silent start-up check gives way to a user's web command.
+    TStartupCheck StartupCheck;
 
     void AddKeywordsFromFile(const QString &path);
     // Header clicks are switched off while Gather Data runs.
@@ -142,6 +154,14 @@ public:
     const QString &ProgramFolder() const { return m_programFolder; }
     const Endpoints &Urls() const { return m_endpoints; }
     TCommandContext Context();
+    // The user's options and the pacing they set.
+    TOptionsStore &OptionsStore() const { return *m_optionsStore; }
+    TPacing &Pacing() const { return *m_pacing; }
+
+    // Keeps the list on disk in folder from now on; call before the window
+    // shows, which asks whether to restore what a crashed run left.
+    void StartJournal(const QString &folder);
+    TJournal *Journal() const { return m_journal.get(); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -159,6 +179,10 @@ private:
     QWidget *BuildStatusBar();
     void BuildListMenu();
     void RunGather(TGatherScope scope);
+    // Before a user's web command; false when another one runs.
+    bool StartUserWebCommand();
+    void OfferRestore();
+    void JournalSwitched(bool enabled);
 
     Endpoints m_endpoints;
     QString m_programFolder;
@@ -166,8 +190,12 @@ private:
     TListViewTools *m_listTools = nullptr;
     std::unique_ptr<IMessageBox> m_realMessageBox;
     std::unique_ptr<TNewsClient> m_news;
+    std::unique_ptr<TOptionsStore> m_optionsStore;
+    std::unique_ptr<TPacing> m_pacing;
     bool m_shown = false;
     bool m_headerClicks = true;
     bool m_gaugeHasLength = true; // the running transfer announced its length
     QString m_lastSavedFile;
+    std::unique_ptr<TJournal> m_journal;
+    int m_presetSearchType = -1; // of the run a restore found interrupted
 };

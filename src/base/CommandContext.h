@@ -1,6 +1,7 @@
 #pragma once
 // What a command takes from the window: the list, the client, the stop flag,
-// the message box, the status bar, the user prompts and the service addresses.
+// the message box, the status bar, the user prompts, the service addresses,
+// and the pacing and run progress of gathering runs.
 
 #include "base/Endpoints.h"
 
@@ -10,6 +11,8 @@ class TRunState;
 class IMessageBox;
 class IStatusBar;
 class IUserPrompts;
+class TPacing;
+class IRunProgress;
 
 struct TCommandContext
 {
@@ -20,4 +23,8 @@ struct TCommandContext
     IStatusBar &Status;
     IUserPrompts &Prompts;
     Endpoints Urls;
+    // Both optional: without a pacer requests go out back to back, as they
+    // always did; without a progress panel nobody counts.
+    TPacing *Pacing = nullptr;
+    IRunProgress *Progress = nullptr;
 };

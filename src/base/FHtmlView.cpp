@@ -6,9 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTextDocument>
 
 THtmlView::THtmlView(THttpClient &http, const QString &programFolder, QWidget *parent)
@@ -58,21 +55,11 @@ QVariant THtmlView::loadResource(int type, const QUrl &name)
 void THtmlView::StartFetch(const QUrl &url)
 {
     m_pending.insert(url);
-    QNetworkRequest request = m_http.MakeRequest(url.toEncoded());
-    // Pictures follow redirects on their own; nothing waits for them.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setRawHeader("Accept", "image/*, */*");
-    QNetworkReply *reply = m_http.Manager()->get(request);
-    // Owned by the view: closing the window aborts what is still running.
-    reply->setParent(this);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 && status < 300;
-        const QByteArray body = ok ? reply->readAll() : QByteArray();
-        reply->deleteLater();
-        FetchDone(url, body, ok);
-    });
+    // Pictures follow redirects on their own; nothing waits for them. The
+    // view is the context: closing the window cancels what is still running.
+    m_http.GetAsync(
+        url.toEncoded(), "image/*, */*", this,
+        [this, url](const THttpClient::Result &result) { FetchDone(url, result.Body, result.Ok); });
 }
 
 void THtmlView::FetchDone(const QUrl &url, const QByteArray &body, bool ok)

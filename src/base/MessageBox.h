@@ -5,8 +5,8 @@
 #include <QString>
 
 enum class MsgType { Information, Warning };
-enum class MsgButtons { Ok, OkCancel };
-enum class MsgResult { Ok = 1, Cancel = 2 };
+enum class MsgButtons { Ok, OkCancel, YesNo };
+enum class MsgResult { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 class IMessageBox
 {
@@ -14,11 +14,16 @@ public:
     virtual ~IMessageBox() = default;
     virtual MsgResult Show(const QString &text, MsgType type, MsgButtons buttons) = 0;
 
-    // The three forms the program uses.
+    // The forms the program uses.
     void Notice(const QString &text) { Show(text, MsgType::Information, MsgButtons::Ok); }
     bool Confirm(const QString &text)
     {
         return Show(text, MsgType::Information, MsgButtons::OkCancel) == MsgResult::Ok;
     }
     void Failure(const QString &text) { Show(text, MsgType::Warning, MsgButtons::Ok); }
+    // A question answered Yes or No.
+    bool Ask(const QString &text)
+    {
+        return Show(text, MsgType::Information, MsgButtons::YesNo) == MsgResult::Yes;
+    }
 };

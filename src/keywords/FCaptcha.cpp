@@ -10,9 +10,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
@@ -128,35 +125,21 @@ void TfrmCaptcha::Navigate(const QByteArray &address)
         emit imageLoaded(false);
         return;
     }
-    Load(address, 0);
+    m_load =
+        m_http.GetAsync(address, QByteArray(), this, [this](const THttpClient::Result &result) {
+            LoadFinished(result.Body, result.Ok);
+        });
 }
 
 // Asynchronous on purpose: the dialog runs modally and must not wait inside
-// its own loading.
-void TfrmCaptcha::Load(const QByteArray &address, int hops)
+// its own loading. The client follows redirects and sends the session's
+// cookies with it.
+void TfrmCaptcha::LoadFinished(const QByteArray &body, bool ok)
 {
-    QNetworkReply *reply = m_http.Manager()->get(m_http.MakeRequest(address));
-    m_load = reply;
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, hops] { LoadFinished(reply, hops); });
-}
-
-void TfrmCaptcha::LoadFinished(QNetworkReply *reply, int hops)
-{
-    reply->deleteLater();
-    if (reply != m_load)
-        return;
-    m_load.clear();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-    if (reply->error() == QNetworkReply::NoError && status >= 300 && status < 400 &&
-        target.isValid() && hops < THttpClient::MaxRedirects) {
-        Load(reply->url().resolved(target).toEncoded(), hops + 1);
-        return;
-    }
+    m_load = 0;
     QImage image;
-    if (reply->error() == QNetworkReply::NoError)
-        image.loadFromData(reply->readAll());
+    if (ok)
+        image.loadFromData(body);
     if (image.isNull()) {
         EmbeddedWB1->clear();
         emit imageLoaded(false);
@@ -174,9 +157,6 @@ void TfrmCaptcha::DropRunningLoad()
 {
     if (!m_load)
         return;
-    QNetworkReply *reply = m_load;
-    m_load.clear();
-    disconnect(reply, nullptr, this, nullptr);
-    reply->abort();
-    reply->deleteLater();
+    m_http.Cancel(m_load);
+    m_load = 0;
 }

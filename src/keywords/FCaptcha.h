@@ -6,7 +6,6 @@
 class IMessageBox;
 class QLabel;
 class QLineEdit;
-class QNetworkReply;
 class QPushButton;
 class THttpClient;
 
@@ -46,11 +45,10 @@ protected:
 
 private:
     void Navigate(const QByteArray &address);
-    void Load(const QByteArray &address, int hops);
-    void LoadFinished(QNetworkReply *reply, int hops);
+    void LoadFinished(const QByteArray &body, bool ok);
     void DropRunningLoad();
 
     THttpClient &m_http;
     IMessageBox &m_msg;
-    QPointer<QNetworkReply> m_load;
+    quint64 m_load = 0; // the client's handle of the running load, 0 without one
 };

@@ -5,6 +5,7 @@
 #include "base/HttpClient.h"
 #include "base/KeywordList.h"
 #include "base/MessageBox.h"
+#include "base/PacedFetch.h"
 #include "base/Prompts.h"
 #include "base/RunState.h"
 
@@ -29,9 +30,10 @@ void GatherKeywords(TCommandContext &ctx, const QByteArray &mainKeyword)
     }
 
     QByteArray page;
-    if (!ctx.Http.FetchPage(ctx.Urls.Suggest + "/?seed=" + FormEncode(mainKeyword) +
-                                "&adult_filter=remove_offensive&suggest=Hit+Me",
-                            page))
+    if (!PacedFetchPage(ctx,
+                        ctx.Urls.Suggest + "/?seed=" + FormEncode(mainKeyword) +
+                            "&adult_filter=remove_offensive&suggest=Hit+Me",
+                        page, TSecurityImage::Expected))
         return;
 
     while (IsChallenge(page)) {
@@ -39,11 +41,12 @@ void GatherKeywords(TCommandContext &ctx, const QByteArray &mainKeyword)
         if (!answer)
             return;
         // A failed fetch leaves an empty page, which lists nothing.
-        ctx.Http.FetchPage(ctx.Urls.Suggest + "/keyword-suggestion-tool.html?password=" +
-                               FormEncode(answer->Answer) +
-                               "&random=" + FormEncode(answer->RandomValue) +
-                               "&seed=" + FormEncode(answer->SeedValue),
-                           page);
+        PacedFetchPage(ctx,
+                       ctx.Urls.Suggest +
+                           "/keyword-suggestion-tool.html?password=" + FormEncode(answer->Answer) +
+                           "&random=" + FormEncode(answer->RandomValue) +
+                           "&seed=" + FormEncode(answer->SeedValue),
+                       page, TSecurityImage::Expected);
         if (IsChallenge(page) &&
             !ctx.Msg.Confirm(QStringLiteral("Wrong password. Do you want try again?")))
             return;

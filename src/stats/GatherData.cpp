@@ -4,12 +4,15 @@
 #include "base/FormEncode.h"
 #include "base/HttpClient.h"
 #include "base/KeywordList.h"
+#include "base/PacedFetch.h"
+#include "base/RunProgress.h"
 #include "base/RunState.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QPointer>
 #include <QScopeGuard>
+#include <iterator>
 
 QByteArray QuoteText(int searchType)
 {
@@ -130,9 +133,21 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
                          [&lastStatus](const QString &text) { lastStatus = text; });
     auto unwatch = qScopeGuard([&] { QObject::disconnect(statusWatch); });
     const int n = list->count();
+    IRunProgress *progress = ctx.Progress;
+    if (progress)
+        progress->RunStarted(n, scope == TGatherScope::All
+                                    ? n * int(std::size(AllEngines))
+                                    : MissingCountRequests(*list, searchType));
+    // The progress panel lives and dies with the list's window.
+    auto ended = qScopeGuard([progress, &list] {
+        if (progress && list)
+            progress->RunEnded();
+    });
     for (int i = 0; i < n; ++i) {
         if (ctx.Run.StopRequested)
             return;
+        if (progress)
+            progress->RowStarted(i);
         for (TEngine engine : AllEngines) {
             if (!list || i >= list->count())
                 return;
@@ -142,9 +157,13 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
                 QueryAddress(ctx.Urls, engine, list->text(i, KeywordRow::Keywords), searchType);
             QByteArray page;
             lastStatus.clear();
-            const bool fetched = ctx.Http.FetchPage(address, page);
+            QString refusal;
+            const bool fetched =
+                PacedFetchPage(ctx, address, page, TSecurityImage::Refusal, &refusal);
             if (!list || i >= list->count())
                 return;
+            if (progress && !ctx.Run.StopRequested)
+                progress->QueryDone();
             if (fetched) {
                 const QByteArray count = ResultRow(engine, page);
                 list->setCount(i, EngineColumn(engine), count,
@@ -153,9 +172,14 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
                 QCoreApplication::processEvents();
             } else if (!ctx.Run.StopRequested) {
                 // A stopped request is no answer either way: the cell keeps
-                // what it knew.
+                // what it knew. The tooltip names the cause the client found.
+                if (!refusal.isEmpty())
+                    lastStatus = refusal;
+                const QString reason =
+                    refusal.isEmpty() ? ctx.Http.LastResult().Reason : QString();
                 list->setCountSource(i, EngineColumn(engine),
-                                     TCountSource::NoAnswer(lastStatus.isEmpty()
+                                     TCountSource::NoAnswer(!reason.isEmpty() ? reason
+                                                            : lastStatus.isEmpty()
                                                                 ? QStringLiteral("no reply")
                                                                 : lastStatus));
             }

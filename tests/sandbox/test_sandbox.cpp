@@ -9,6 +9,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
+#include <QScopeGuard>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -81,11 +82,37 @@ QNetworkReply *postFields(QNetworkAccessManager &nam, const QByteArray &url,
         mp->append(part);
     }
     QNetworkRequest rq = request(url);
-    if (!quotedBoundary)
+    if (!quotedBoundary) {
+        // Unquoted, a boundary must be a token: Qt's own may hold a '/'.
+        mp->setBoundary("plainBoundary" + QByteArray::number(quint64(rand()) * 7919u));
         rq.setRawHeader("Content-Type", "multipart/form-data; boundary=" + mp->boundary());
+    }
     QNetworkReply *reply = nam.post(rq, mp);
     mp->setParent(reply);
     return reply;
+}
+
+QNetworkReply *postRaw(QNetworkAccessManager &nam, const QByteArray &url,
+                       const QByteArray &contentType, const QByteArray &body)
+{
+    QNetworkRequest rq = request(url);
+    rq.setRawHeader("Content-Type", contentType);
+    return nam.post(rq, body);
+}
+
+// A form body of the news list request with the given boundary and part
+// header.
+QByteArray newsBody(const QByteArray &boundary, const QByteArray &disposition = "form-data",
+                    const QByteArray &tier = "BM")
+{
+    const QList<QPair<QByteArray, QByteArray>> fields = {
+        {"memusername", "PUB1001"}, {"prodcode", "TARNWICK"}, {"prodtype", tier},
+        {"conttype", "all"},        {"newstarget", "UA"},     {"something", ""}};
+    QByteArray body;
+    for (const auto &[name, value] : fields)
+        body += "--" + boundary + "\r\nContent-Disposition: " + disposition + "; name=\"" + name +
+                "\"\r\n\r\n" + value + "\r\n";
+    return body + "--" + boundary + "--\r\n";
 }
 
 // The client's marker cut: text between the first start marker and the next
@@ -464,6 +491,61 @@ private slots:
         }
         box->clearNewsReply();
         QCOMPARE(wait(postFields(*nam, address, latest, false)).body, QByteArray("OK"));
+    }
+
+    void news_readsTheContentTypeAsAStrictServer_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("canned");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("reply");
+        const QByteArray type = "multipart/form-data; boundary=";
+        QTest::newRow("token boundary") << type + "abc.DEF_1-2+3'" << newsBody("abc.DEF_1-2+3'")
+                                        << false << 200 << QByteArray("OK");
+        QTest::newRow("quoted boundary with a slash")
+            << type + "\"ab/cd\"" << newsBody("ab/cd") << false << 200 << QByteArray("OK");
+        QTest::newRow("spaces around the parameter")
+            << QByteArray("Multipart/Form-Data ;  boundary=xyz ") << newsBody("xyz") << false << 200
+            << QByteArray("OK");
+        // An unquoted '/' is a tspecial: a strict server refuses the header
+        // rather than guess where the boundary ends.
+        QTest::newRow("unquoted boundary with a slash")
+            << type + "ab/cd" << newsBody("ab/cd") << false << 400 << QByteArray();
+        QTest::newRow("unquoted slash, canned reply")
+            << type + "ab/cd" << newsBody("ab/cd") << true << 400 << QByteArray();
+        QTest::newRow("boundary too long")
+            << type + QByteArray(71, 'b') << newsBody(QByteArray(71, 'b')) << false << 400
+            << QByteArray();
+        QTest::newRow("no boundary")
+            << QByteArray("multipart/form-data") << newsBody("x") << false << 400 << QByteArray();
+        QTest::newRow("part not form-data")
+            << type + "xyz" << newsBody("xyz", "attachment") << false << 400 << QByteArray();
+        QTest::newRow("part not form-data, canned reply")
+            << type + "xyz" << newsBody("xyz", "attachment") << true << 400 << QByteArray();
+        QTest::newRow("unknown tier") << type + "xyz" << newsBody("xyz", "form-data", "BX") << false
+                                      << 200 << QByteArray("CONNECTIONFAIL");
+        QTest::newRow("unknown tier, canned reply")
+            << type + "xyz" << newsBody("xyz", "form-data", "BX") << true << 200
+            << QByteArray("CONNECTIONFAIL");
+        QTest::newRow("well formed, canned reply")
+            << type + "xyz" << newsBody("xyz") << true << 200 << QByteArray("canned");
+    }
+    void news_readsTheContentTypeAsAStrictServer()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, canned);
+        QFETCH(int, status);
+        QFETCH(QByteArray, reply);
+        if (canned)
+            box->setNewsReply("canned");
+        auto reset = qScopeGuard([this] { box->clearNewsReply(); });
+        const Fetched f =
+            wait(postRaw(*nam, url(box->newsBase(), "getlastnews.php"), contentType, body));
+        QCOMPARE(f.status, status);
+        if (status == 200)
+            QCOMPARE(f.body, reply);
     }
 
     void liveUpdate_describesPublishedVersion()

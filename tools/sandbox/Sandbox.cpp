@@ -124,6 +124,14 @@ void splitTarget(const std::string &target, std::string &path, std::string &quer
 
 } // namespace
 
+static Reply faultReply(const Fault &f)
+{
+    Reply reply{f.status, "text/html", pages::errorPage(f.status), {}};
+    if (!f.retryAfter.empty())
+        reply.headers.emplace_back("Retry-After", f.retryAfter);
+    return reply;
+}
+
 struct Sandbox::Impl
 {
     mutable std::mutex mu;
@@ -196,6 +204,7 @@ void Sandbox::Impl::handle(const httplib::Request &req, httplib::Response &res)
     splitTarget(req.target, rec.path, rec.query);
     rec.body = req.body;
     rec.remotePort = req.remote_port;
+    rec.remoteAddress = req.remote_addr;
     Incoming in{req.method, rec.path, rec.query, {}, {}, req.body};
     for (const auto &[key, value] : req.headers) {
         if (isServerAddedHeader(key))
@@ -232,9 +241,7 @@ void Sandbox::Impl::handle(const httplib::Request &req, httplib::Response &res)
         redirect(res, 1, id);
         return;
     }
-    Reply reply = fault && fault->status
-                      ? Reply{fault->status, "text/html", pages::errorPage(fault->status), {}}
-                      : dispatch(in);
+    Reply reply = fault && fault->status ? faultReply(*fault) : dispatch(in);
     deliver(std::move(reply), fault ? &*fault : nullptr, res);
 }
 
@@ -282,8 +289,7 @@ void Sandbox::Impl::redirectHop(const Incoming &in, httplib::Response &res)
     Incoming original{"GET", {}, {}, in.cookie, {}, {}};
     splitTarget(chain->target, original.path, original.query);
     const Fault &f = chain->fault;
-    Reply reply = f.status ? Reply{f.status, "text/html", pages::errorPage(f.status), {}}
-                           : dispatch(original);
+    Reply reply = f.status ? faultReply(f) : dispatch(original);
     deliver(std::move(reply), &f, res);
 }
 
@@ -456,6 +462,15 @@ Reply Sandbox::Impl::image(const Incoming &in)
 
 Reply Sandbox::Impl::newsScript(const Incoming &in, const std::string &script)
 {
+    // Every request is read as a strict server reads it, a canned reply or
+    // not: a content type or body it cannot parse is refused.
+    text::Fields fields;
+    if (!text::parseMultipart(in.contentType, in.body, fields))
+        return {400, "text/html", pages::errorPage(400), {}};
+    // The tier code must be one the service knows.
+    const std::string tier = text::value(fields, "prodtype");
+    if (tier != "BM" && tier != "BP" && tier != "BG")
+        return {200, "text/html", "CONNECTIONFAIL", {}};
     news::Accounts acc;
     std::vector<NewsItem> items;
     {
@@ -465,9 +480,6 @@ Reply Sandbox::Impl::newsScript(const Incoming &in, const std::string &script)
         acc = accounts;
         items = newsItems;
     }
-    text::Fields fields;
-    if (!text::parseMultipart(in.contentType, in.body, fields))
-        fields.clear();
     return {200, "text/html", news::reply(script, fields, acc, items), {}};
 }
 

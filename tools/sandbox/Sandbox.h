@@ -48,7 +48,8 @@ struct RecordedRequest
     std::string target; // raw request target as sent
     std::multimap<std::string, std::string> headers;
     std::string body;
-    int remotePort = 0; // the client's end of the connection: one port, one connection
+    int remotePort = 0;        // the client's end of the connection: one port, one connection
+    std::string remoteAddress; // the client's address (a proxy's, when one is used)
 };
 
 // Applies to requests whose raw path starts with pathPrefix; the first fault
@@ -68,6 +69,7 @@ struct Fault
     int pageSize = 0;             // > 0: body padded or cut to exactly this many bytes
     int times = -1;               // how many requests it applies to (-1 = all)
     bool closeDelimited = false;  // no length, not chunked: the body ends when the server closes
+    std::string retryAfter = {};  // with status: sent as the Retry-After header
 };
 
 struct NewsItem

@@ -22,16 +22,6 @@ bool isAlnum(unsigned char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-std::string trimmed(const std::string &s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
-        --e;
-    return s.substr(b, e - b);
-}
-
 char fold(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -47,30 +37,106 @@ bool startsWithNoCase(const std::string &s, size_t at, const std::string &what)
     return true;
 }
 
-// Value of a "key=value" parameter in a header like Content-Type or
-// Content-Disposition; quotes around the value are removed.
-bool headerParam(const std::string &header, const std::string &key, std::string &out)
+// RFC 2045 token characters: any printable ASCII but space and tspecials.
+bool isTokenChar(char c)
 {
-    size_t pos = header.find(';');
-    while (pos != std::string::npos) {
-        size_t start = pos + 1;
-        while (start < header.size() && header[start] == ' ')
-            ++start;
-        if (startsWithNoCase(header, start, key + "=")) {
-            size_t v = start + key.size() + 1;
-            if (v < header.size() && header[v] == '"') {
-                size_t close = header.find('"', v + 1);
-                if (close == std::string::npos)
-                    return false;
-                out = header.substr(v + 1, close - v - 1);
-            } else {
-                size_t end = header.find(';', v);
-                out = trimmed(header.substr(v, end == std::string::npos ? end : end - v));
-            }
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F)
+        return false;
+    return std::string("()<>@,;:\\\"/[]?=").find(c) == std::string::npos;
+}
+
+void skipSpace(const std::string &s, size_t &at)
+{
+    while (at < s.size() && (s[at] == ' ' || s[at] == '\t'))
+        ++at;
+}
+
+bool readToken(const std::string &s, size_t &at, std::string &out)
+{
+    const size_t start = at;
+    while (at < s.size() && isTokenChar(s[at]))
+        ++at;
+    out = s.substr(start, at - start);
+    return !out.empty();
+}
+
+bool readQuoted(const std::string &s, size_t &at, std::string &out)
+{
+    if (at >= s.size() || s[at] != '"')
+        return false;
+    out.clear();
+    for (++at; at < s.size(); ++at) {
+        if (s[at] == '\\' && at + 1 < s.size()) {
+            out += s[++at];
+        } else if (s[at] == '"') {
+            ++at;
+            return true;
+        } else if (s[at] == '\r' || s[at] == '\n') {
+            return false;
+        } else {
+            out += s[at];
+        }
+    }
+    return false;
+}
+
+// A header value as a strict server reads it: "type/subtype" (or a single
+// token, for Content-Disposition), then "; attribute=value" pairs where a
+// value is a token or a quoted string. Anything else fails the whole header:
+// an unquoted boundary holding "/" is not cut short, it is refused.
+bool parseMimeValue(const std::string &value, bool withSubtype, std::string &kind,
+                    std::vector<std::pair<std::string, std::string>> &params)
+{
+    size_t at = 0;
+    skipSpace(value, at);
+    std::string type, subtype;
+    if (!readToken(value, at, type))
+        return false;
+    kind = lowerAscii(type);
+    if (withSubtype) {
+        if (at >= value.size() || value[at] != '/')
+            return false;
+        ++at;
+        if (!readToken(value, at, subtype))
+            return false;
+        kind += "/" + lowerAscii(subtype);
+    }
+    params.clear();
+    for (;;) {
+        skipSpace(value, at);
+        if (at == value.size())
+            return true;
+        if (value[at] != ';')
+            return false;
+        ++at;
+        skipSpace(value, at);
+        std::string name, v;
+        if (!readToken(value, at, name))
+            return false;
+        skipSpace(value, at);
+        if (at >= value.size() || value[at] != '=')
+            return false;
+        ++at;
+        skipSpace(value, at);
+        if (at < value.size() && value[at] == '"') {
+            if (!readQuoted(value, at, v))
+                return false;
+        } else if (!readToken(value, at, v)) {
+            return false;
+        }
+        params.emplace_back(lowerAscii(name), v);
+    }
+}
+
+bool paramOf(const std::vector<std::pair<std::string, std::string>> &params,
+             const std::string &name, std::string &out)
+{
+    for (const auto &[key, value] : params)
+        if (key == name) {
+            out = value;
             return true;
         }
-        pos = header.find(';', start);
-    }
     return false;
 }
 } // namespace
@@ -213,10 +279,12 @@ std::uint64_t SplitMix64::next()
 bool parseMultipart(const std::string &contentType, const std::string &body, Fields &out)
 {
     out.clear();
-    if (!startsWithNoCase(contentType, 0, "multipart/form-data"))
+    std::string kind, boundary;
+    std::vector<std::pair<std::string, std::string>> params;
+    if (!parseMimeValue(contentType, true, kind, params) || kind != "multipart/form-data")
         return false;
-    std::string boundary;
-    if (!headerParam(contentType, "boundary", boundary) || boundary.empty())
+    // RFC 2046: 1 to 70 characters.
+    if (!paramOf(params, "boundary", boundary) || boundary.empty() || boundary.size() > 70)
         return false;
     const std::string delimiter = "--" + boundary;
 
@@ -241,8 +309,15 @@ bool parseMultipart(const std::string &contentType, const std::string &body, Fie
             if (eol == std::string::npos || eol > headersEnd)
                 eol = headersEnd;
             std::string header = body.substr(line, eol - line);
-            if (startsWithNoCase(header, 0, "content-disposition:"))
-                named = headerParam(header, "name", name);
+            if (startsWithNoCase(header, 0, "content-disposition:")) {
+                // Every part of a form is "form-data" with a name.
+                std::string disposition;
+                std::vector<std::pair<std::string, std::string>> dparams;
+                if (!parseMimeValue(header.substr(20), false, disposition, dparams) ||
+                    disposition != "form-data" || !paramOf(dparams, "name", name))
+                    return false;
+                named = true;
+            }
             line = eol + 2;
         }
         size_t contentStart = headersEnd + 4;
