@@ -178,6 +178,26 @@ BENCHMARK(BM_SortByCount)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+void BM_SortByKei(benchmark::State &state)
+{
+    auto list = MakeList(int(state.range(0)));
+    TKeywordViewModel view(*list);
+    bool ascending = true;
+    for (auto _ : state) {
+        const double baseline = BaselineNumberSortSeconds(int(state.range(0)));
+        QElapsedTimer t;
+        t.start();
+        list->applyOrder(view.keiOrder(ascending));
+        Report(state, double(t.nsecsElapsed()) / 1e9, baseline);
+        ascending = !ascending;
+    }
+}
+BENCHMARK(BM_SortByKei)
+    ->Arg(Million)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 void BM_MemoryPerRow(benchmark::State &state)
 {
     for (auto _ : state) {
