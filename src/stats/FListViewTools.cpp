@@ -14,6 +14,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDoubleValidator>
@@ -479,7 +480,12 @@ void TListViewTools::ExportToExcel()
         what.BandColours[size_t(b)] = m_view.keiBandColor(int(TKeiBand::Poor) + b).rgb();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
-    const bool written = WriteXlsx(fileName, m_list, what, error);
+    // A big export takes seconds: the window keeps painting and says how
+    // far it got, while clicks and keys wait for the end.
+    const bool written = WriteXlsx(fileName, m_list, what, error, [this](int done, int total) {
+        m_status.SetMainStatus(QStringLiteral("Exporting: %1 of %2 rows...").arg(done).arg(total));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
     QGuiApplication::restoreOverrideCursor();
     if (!written) {
         m_msg->Failure(QStringLiteral("Unable to export the rows: %1").arg(error));

@@ -70,7 +70,7 @@ QString XlsxFileName(const QString &chosen)
 }
 
 bool WriteXlsx(const QString &fileName, const TKeywordList &list, const TXlsxExport &what,
-               QString &error)
+               QString &error, const TXlsxProgress &progress)
 {
     if (what.Rows.size() > size_t(XlsxMaxRows)) {
         error = QStringLiteral("A sheet holds at most %1 rows; %2 rows show.")
@@ -165,6 +165,8 @@ bool WriteXlsx(const QString &fileName, const TKeywordList &list, const TXlsxExp
             }
         }
         ++out;
+        if (progress && out % 20000 == 0)
+            progress(int(out - 1), int(what.Rows.size()));
     }
     const lxw_error closed = workbook_close(book);
     if (failure == LXW_NO_ERROR)

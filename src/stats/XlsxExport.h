@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 #include <vector>
 
 class TKeywordList;
@@ -24,9 +25,12 @@ struct TXlsxExport
 // The most rows a sheet holds below its header.
 constexpr int XlsxMaxRows = 1048575;
 
+// Called every few thousand rows with the rows written so far.
+using TXlsxProgress = std::function<void(int written, int total)>;
+
 // Writes the whole file or leaves what was there; error says why not.
 bool WriteXlsx(const QString &fileName, const TKeywordList &list, const TXlsxExport &what,
-               QString &error);
+               QString &error, const TXlsxProgress &progress = {});
 
 // The name a chosen file is saved under: ".xlsx" unless it has it.
 QString XlsxFileName(const QString &chosen);
