@@ -473,6 +473,23 @@ private slots:
         QCOMPARE(readAll(file).count("\r\n"), 6);
     }
 
+    void filter_gatherDataStillAsksForEveryRow()
+    {
+        for (const char *k : {"golf", "tennis", "polo"})
+            list().addRow(k);
+        applyBar([&] { tools().edtMustContain->setText(QStringLiteral("golf")); });
+        QCOMPARE(view().rowCount(), 1);
+        ModalScript script;
+        AnswerSearchType(script, 1);
+        QTest::mouseClick(w->btnGatherData, Qt::LeftButton);
+        QCOMPARE(box.requests().size(), size_t(9));
+        for (int r = 0; r < 3; ++r)
+            QCOMPARE(text(r, KeywordRow::Google),
+                     ExpectedCount("google", text(r, KeywordRow::Keywords), 1));
+        QCOMPARE(view().rowCount(), 1);
+        QCOMPARE(w->SecondStatusPanel->text(), QStringLiteral("1 shown, 2 hidden"));
+    }
+
     void filter_selectAllCopyAndDeleteHiddenRows()
     {
         golfRows();
