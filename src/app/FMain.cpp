@@ -31,6 +31,7 @@
 #include "settings/SettingsFile.h"
 #include "stats/CsvReader.h"
 #include "stats/CsvWriter.h"
+#include "stats/FListViewTools.h"
 #include "stats/FOpenResults.h"
 #include "stats/FSaveDialog.h"
 #include "stats/FSelectSearch.h"
@@ -233,7 +234,7 @@ void TfrmMain::BuildMainPage()
     // Keyword list
     lvwItems = new TKeywordView;
     lvwItems->setObjectName(QStringLiteral("lvwItems"));
-    lvwItems->setModel(m_items);
+    m_listTools = new TListViewTools(*m_items, *lvwItems, msgMain, *this, this);
     lvwItems->setShowGrid(true);
     lvwItems->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwItems->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -252,6 +253,7 @@ void TfrmMain::BuildMainPage()
         lvwItems->setColumnWidth(c, TKeywordList::ColumnWidths[c]);
     connect(header, &QHeaderView::sectionClicked, this,
             Guarded([this](int column) { lvwItemsColumnClick(column); }));
+    layout->addWidget(m_listTools->filterBar());
     layout->addWidget(lvwItems, 1);
     BuildListMenu();
 
@@ -374,6 +376,8 @@ void TfrmMain::BuildListMenu()
     actReopenLast = mnuItems->addAction(QStringLiteral("Reopen Last List"));
     actReopenLast->setObjectName(QStringLiteral("actReopenLast"));
     actReopenLast->setEnabled(false);
+
+    m_listTools->AddMenuEntries(*mnuItems);
 
     mnuItems->addSeparator();
     actOptions = mnuItems->addAction(QStringLiteral("Options..."));
@@ -591,7 +595,7 @@ void TfrmMain::SetMainStatus(const QString &text)
 
 void TfrmMain::SetRowCountText(const QString &text)
 {
-    SecondStatusPanel->setText(text);
+    SecondStatusPanel->setText(m_listTools ? m_listTools->RowCountText(text) : text);
     // The panel is 82 pixels wide; a long count takes a smaller type rather
     // than losing its end.
     FitTypeToWidth({SecondStatusPanel}, SecondStatusPanel->width(), 11, 8);
@@ -654,7 +658,7 @@ void TfrmMain::AddKeywordsFromFile(const QString &path)
 
 void TfrmMain::bsSkinButton1Click()
 {
-    m_items->setAllChecked(true);
+    m_listTools->CheckShownRows();
 }
 
 void TfrmMain::bsSkinButton2Click()
@@ -685,7 +689,7 @@ void TfrmMain::lvwItemsColumnClick(int column)
         SortAscending = !SortAscending;
     else
         SortColumn = column;
-    m_items->sortByColumn(column, SortAscending);
+    m_listTools->Sort(column, SortAscending);
     lvwItems->horizontalHeader()->setSortIndicatorShown(true);
     lvwItems->horizontalHeader()->setSortIndicator(column, SortAscending ? Qt::AscendingOrder
                                                                          : Qt::DescendingOrder);
@@ -697,11 +701,16 @@ void TfrmMain::SetDeleteButtonsEnabled(bool enabled)
     bsSkinButton4->setEnabled(enabled);
     actRemoveDuplicates->setEnabled(enabled);
     actGatherMissing->setEnabled(enabled);
+    // Rows taken in during a run would never be gathered.
+    actOpenResults->setEnabled(enabled);
+    lvwItems->setDropsEnabled(enabled);
+    m_listTools->SetRunning(!enabled);
 }
 
 void TfrmMain::UpdateCopyAction()
 {
-    actCopy->setEnabled(!RowsToCopy(*m_items, lvwItems->SelectedRows()).empty());
+    actCopy->setEnabled(
+        !RowsToCopy(*m_items, lvwItems->SelectedRows(), m_listTools->HiddenRows()).empty());
 }
 
 // ---- the list's context menu and drops ----------------------------------------
@@ -715,19 +724,24 @@ void TfrmMain::lvwItemsContextPopup(const QPoint &pos)
 
 void TfrmMain::actCopyClick()
 {
-    const std::vector<int> rows = RowsToCopy(*m_items, lvwItems->SelectedRows());
+    const std::vector<int> rows =
+        RowsToCopy(*m_items, lvwItems->SelectedRows(), m_listTools->HiddenRows());
     if (!rows.empty())
         QGuiApplication::clipboard()->setText(CopyText(*m_items, rows));
 }
 
 void TfrmMain::lvwItemsDropFiles(const QStringList &paths)
 {
+    if (!lvwItems->dropsEnabled())
+        return;
     OpenResultFiles(paths, *m_items, *msgMain, *this,
                     [this](const QString &path) { AddKeywordsFromFile(path); });
 }
 
 void TfrmMain::actOpenResultsClick()
 {
+    if (!actOpenResults->isEnabled())
+        return;
     TOpenResultsDialog dialog(m_lastSavedFile.isEmpty() ? m_programFolder : m_lastSavedFile, this);
     if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
@@ -796,7 +810,9 @@ void TfrmMain::RunGather(TGatherScope scope)
         return;
     SearchType = *searchType;
     if (scope == TGatherScope::Missing && MissingCountRequests(*m_items, SearchType) == 0) {
-        SetMainStatus(QStringLiteral("Every count is already there: no request was sent."));
+        const QString left = MissingRunStatus(NoCountCellsLeft(*m_items, SearchType));
+        SetMainStatus(QStringLiteral("Every count is already there: no request was sent.") +
+                      (left.isEmpty() ? QString() : QLatin1Char(' ') + left));
         return;
     }
 
@@ -819,6 +835,11 @@ void TfrmMain::RunGather(TGatherScope scope)
     });
     TCommandContext ctx = Context();
     GatherData(ctx, SearchType, scope);
+    if (self && scope == TGatherScope::Missing && !StopRequested) {
+        const QString left = MissingRunStatus(NoCountCellsLeft(*m_items, SearchType));
+        if (!left.isEmpty())
+            SetMainStatus(QStringLiteral("Missing counts gathered. ") + left);
+    }
 }
 
 void TfrmMain::btnSaveResultsClick()

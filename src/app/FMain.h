@@ -30,6 +30,7 @@ class QToolButton;
 class THttpClient;
 class TNewsClient;
 class TNewsHint;
+class TListViewTools;
 class TOptionsStore;
 class TPacing;
 class TRunProgressPanel;
@@ -60,6 +61,8 @@ public:
     void SetMessageBox(IMessageBox *box);
 
     TKeywordList *Items() const { return m_items; }
+    // KEI, filters, Delete Hidden Rows and the Excel export of the list.
+    TListViewTools *ListTools() const { return m_listTools; }
     THttpClient *IdHTTP1;
 
     // Pages
@@ -184,6 +187,7 @@ private:
     Endpoints m_endpoints;
     QString m_programFolder;
     TKeywordList *m_items;
+    TListViewTools *m_listTools = nullptr;
     std::unique_ptr<IMessageBox> m_realMessageBox;
     std::unique_ptr<TNewsClient> m_news;
     std::unique_ptr<TOptionsStore> m_optionsStore;

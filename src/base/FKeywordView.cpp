@@ -1,5 +1,6 @@
 #include "base/FKeywordView.h"
 
+#include "base/KeywordFilter.h"
 #include "base/KeywordList.h"
 
 #include <QDropEvent>
@@ -23,6 +24,12 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         if (index.data(TKeywordList::CountFailedRole).toBool())
             option->backgroundBrush = m_view->failedCountColor();
+        if (index.column() == TKeywordViewModel::KeiColumn) {
+            const QColor band =
+                m_view->keiBandColor(index.data(TKeywordViewModel::KeiBandRole).toInt());
+            if (band.isValid())
+                option->backgroundBrush = band;
+        }
     }
 
 private:
@@ -59,14 +66,40 @@ void TKeywordView::setFailedCountColor(const QColor &color)
     viewport()->update();
 }
 
+void TKeywordView::SetKeiColor(int band, const QColor &color)
+{
+    m_keiColors[band] = color;
+    viewport()->update();
+}
+
+QColor TKeywordView::keiBandColor(int band) const
+{
+    switch (TKeiBand(band)) {
+    case TKeiBand::Poor:
+        return m_keiColors[0];
+    case TKeiBand::Good:
+        return m_keiColors[1];
+    case TKeiBand::Excellent:
+        return m_keiColors[2];
+    case TKeiBand::None:
+        break;
+    }
+    return {};
+}
+
 std::vector<int> TKeywordView::SelectedRows() const
 {
     std::vector<int> rows;
     if (!selectionModel())
         return rows;
-    for (const QModelIndex &index : selectionModel()->selectedRows())
-        rows.push_back(index.row());
+    const auto *shown = qobject_cast<const TKeywordViewModel *>(model());
+    // Ranges, not one index per row: a selection can hold a million rows.
+    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(shown ? shown->sourceRow(r) : r);
+    }
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
@@ -83,7 +116,7 @@ void TKeywordView::keyPressEvent(QKeyEvent *event)
 
 void TKeywordView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (LocalFiles(event->mimeData()).isEmpty()) {
+    if (!m_dropsEnabled || LocalFiles(event->mimeData()).isEmpty()) {
         event->ignore();
         return;
     }
@@ -93,7 +126,7 @@ void TKeywordView::dragEnterEvent(QDragEnterEvent *event)
 
 void TKeywordView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (LocalFiles(event->mimeData()).isEmpty()) {
+    if (!m_dropsEnabled || LocalFiles(event->mimeData()).isEmpty()) {
         event->ignore();
         return;
     }
@@ -104,7 +137,7 @@ void TKeywordView::dragMoveEvent(QDragMoveEvent *event)
 void TKeywordView::dropEvent(QDropEvent *event)
 {
     const QStringList paths = LocalFiles(event->mimeData());
-    if (paths.isEmpty()) {
+    if (!m_dropsEnabled || paths.isEmpty()) {
         event->ignore();
         return;
     }

@@ -12,7 +12,7 @@ constexpr char16_t Cp1252High[32] = {
 
 } // namespace
 
-QString ToScreen(const QByteArray &bytes)
+QString ToScreen(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);

@@ -5,7 +5,8 @@
 // services these pages come from). Typed text goes back as UTF-8.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
-QString ToScreen(const QByteArray &bytes);
+QString ToScreen(QByteArrayView bytes);
 QByteArray FromScreen(const QString &text);

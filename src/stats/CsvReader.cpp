@@ -126,7 +126,11 @@ TCsvRead ReadCsv(const QByteArray &data)
 
 bool LooksLikeText(const QByteArray &data)
 {
-    for (const char ch : data) {
+    // DOS editors end a text file with an end-of-file byte; Add Keywords
+    // takes such a file, so a drop does too.
+    const QByteArrayView text =
+        data.endsWith('\x1a') ? QByteArrayView(data).chopped(1) : QByteArrayView(data);
+    for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r')
             return false;

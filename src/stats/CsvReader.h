@@ -30,7 +30,8 @@ bool StartsWithCsvHeader(const QByteArray &data);
 TCsvRead ReadCsv(const QByteArray &data);
 
 // True for bytes that can be a keyword text file: no zero byte and no
-// control byte other than tab, line feed, form feed and carriage return.
+// control byte other than tab, line feed, form feed and carriage return; a
+// DOS end-of-file byte (0x1A) may end it.
 bool LooksLikeText(const QByteArray &data);
 
 // Takes files into the list: a saved results file appends its rows as saved,

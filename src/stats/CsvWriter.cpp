@@ -10,11 +10,11 @@
 
 namespace {
 
-void AppendField(QByteArray &line, const QByteArray &value)
+void AppendField(QByteArray &line, QByteArrayView value)
 {
     line += '"';
     if (value.contains('"')) {
-        QByteArray doubled = value;
+        QByteArray doubled = value.toByteArray();
         line += doubled.replace("\"", "\"\"");
     } else {
         line += value;
@@ -38,9 +38,9 @@ QByteArray CsvText(const TKeywordList &list)
     for (const char *header : TKeywordList::Headers)
         AppendField(text, header);
     EndLine(text);
-    for (const KeywordRow &row : list.rows()) {
-        for (const QByteArray &value : row.Texts)
-            AppendField(text, value);
+    for (int r = 0; r < list.count(); ++r) {
+        for (int c = 0; c < KeywordRow::ColumnCount; ++c)
+            AppendField(text, list.textView(r, c));
         EndLine(text);
     }
     return text;

@@ -51,32 +51,75 @@ QByteArray QueryAddress(const Endpoints &urls, TEngine engine, const QByteArray 
     return address + quote + FormEncode(keyword) + quote;
 }
 
-bool NeedsCount(const KeywordRow &row, TEngine engine, int searchType)
+namespace {
+
+bool NeedsCount(TCountSource::Kind kind, int answeredType, bool textEmpty, int searchType)
 {
-    const int column = EngineColumn(engine);
-    if (row[column].isEmpty())
-        return true;
-    const TCountSource &source = row.source(column);
-    switch (source.What) {
+    switch (kind) {
     case TCountSource::Kind::Failed:
         return true;
     case TCountSource::Kind::Count:
     case TCountSource::Kind::NoCount:
-        return source.SearchType != searchType;
+        // A page without a count is an answer too: its empty text is not a
+        // gap to fill again with the same search type.
+        return answeredType != searchType;
     case TCountSource::Kind::NeverAsked:
-        // A count reopened from a file: its search type is not known.
+        // Empty: never asked. Text: a count reopened from a file, whose
+        // search type is not known.
         break;
     }
-    return false;
+    return textEmpty;
+}
+
+} // namespace
+
+bool NeedsCount(const KeywordRow &row, TEngine engine, int searchType)
+{
+    const int column = EngineColumn(engine);
+    const TCountSource &source = row.source(column);
+    return NeedsCount(source.What, source.SearchType, row[column].isEmpty(), searchType);
+}
+
+bool NeedsCount(const TKeywordList &list, int row, TEngine engine, int searchType)
+{
+    const int column = EngineColumn(engine);
+    return NeedsCount(list.sourceKind(row, column), list.sourceSearchType(row, column),
+                      list.textView(row, column).isEmpty(), searchType);
 }
 
 int MissingCountRequests(const TKeywordList &list, int searchType)
 {
     int requests = 0;
-    for (const KeywordRow &row : list.rows())
+    for (int r = 0; r < list.count(); ++r)
         for (TEngine engine : AllEngines)
-            requests += NeedsCount(row, engine, searchType) ? 1 : 0;
+            requests += NeedsCount(list, r, engine, searchType) ? 1 : 0;
     return requests;
+}
+
+int NoCountCellsLeft(const TKeywordList &list, int searchType)
+{
+    int left = 0;
+    for (int r = 0; r < list.count(); ++r)
+        for (TEngine engine : AllEngines) {
+            const int column = EngineColumn(engine);
+            left += list.sourceKind(r, column) == TCountSource::Kind::NoCount &&
+                            list.sourceSearchType(r, column) == searchType
+                        ? 1
+                        : 0;
+        }
+    return left;
+}
+
+QString MissingRunStatus(int noCountCells)
+{
+    if (noCountCells == 0)
+        return {};
+    return QStringLiteral("%1 %2 whose page showed no count %3 left as %4 %5.")
+        .arg(noCountCells)
+        .arg(noCountCells == 1 ? QStringLiteral("cell") : QStringLiteral("cells"),
+             noCountCells == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+             noCountCells == 1 ? QStringLiteral("it") : QStringLiteral("they"),
+             noCountCells == 1 ? QStringLiteral("was") : QStringLiteral("were"));
 }
 
 void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
@@ -108,10 +151,10 @@ void GatherData(TCommandContext &ctx, int searchType, TGatherScope scope)
         for (TEngine engine : AllEngines) {
             if (!list || i >= list->count())
                 return;
-            if (scope == TGatherScope::Missing && !NeedsCount(list->row(i), engine, searchType))
+            if (scope == TGatherScope::Missing && !NeedsCount(*list, i, engine, searchType))
                 continue;
             const QByteArray address =
-                QueryAddress(ctx.Urls, engine, list->row(i)[KeywordRow::Keywords], searchType);
+                QueryAddress(ctx.Urls, engine, list->text(i, KeywordRow::Keywords), searchType);
             QByteArray page;
             lastStatus.clear();
             QString refusal;

@@ -6,6 +6,7 @@
 #include "stats/EnginePages.h"
 
 #include <QByteArray>
+#include <QString>
 
 struct TCommandContext;
 struct KeywordRow;
@@ -26,9 +27,16 @@ int EngineColumn(TEngine engine);
 // search type: empty, failed, or answered with the other search type.
 enum class TGatherScope { All, Missing };
 
+// A cell whose page showed no count for this search type was answered:
+// it is not missing.
 bool NeedsCount(const KeywordRow &row, TEngine engine, int searchType);
+bool NeedsCount(const TKeywordList &list, int row, TEngine engine, int searchType);
 // The number of requests a Missing run makes.
 int MissingCountRequests(const TKeywordList &list, int searchType);
+// The cells a Missing run leaves alone because their page showed no count.
+int NoCountCellsLeft(const TKeywordList &list, int searchType);
+// The closing words of a Missing run about those cells; empty for none.
+QString MissingRunStatus(int noCountCells);
 
 // The gathering loop: every row, in list order and whatever its check mark,
 // each engine in turn (with Missing, only the cells that need it). A failed
