@@ -9,9 +9,11 @@
 #include "../tools/brand/SettingsCheck.h"
 #include "base/TextLines.h"
 #include "settings/SettingsFile.h"
+#include "util/UUtils.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -24,6 +26,26 @@ void Check(bool condition)
 void CheckFrom(const QByteArray &text, const QByteArray &value)
 {
     Check(value.isEmpty() || text.contains(value));
+}
+
+// The affiliate address as a reseller reads the rule: every "%%AFFILIATEID%%"
+// in capitals, taken from the left and not overlapping, becomes the id.
+// Written byte by byte, apart from the program's own replacement.
+QByteArray ReferenceAffiliateURL(const QByteArray &url, const QByteArray &id)
+{
+    const std::string placeholder = "%%AFFILIATEID%%";
+    const std::string in = url.toStdString();
+    std::string out;
+    size_t i = 0;
+    while (i < in.size()) {
+        if (in.compare(i, placeholder.size(), placeholder) == 0) {
+            out += id.toStdString();
+            i += placeholder.size();
+        } else {
+            out += in[i++];
+        }
+    }
+    return QByteArray::fromStdString(out);
 }
 
 bool EqualFolded(const QByteArray &a, const QByteArray &b)
@@ -70,14 +92,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CheckFrom(text, *value);
     const QByteArray rawAffiliate = trace.Entries[3].Value;
     CheckFrom(text, rawAffiliate);
-    Check(s.AffiliateURL == QByteArray(rawAffiliate).replace(AffiliatePlaceholder, s.AffiliateID));
+    Check(s.AffiliateURL == ReferenceAffiliateURL(rawAffiliate, s.AffiliateID));
     Check(s.BannerNumber >= 0 && s.BannerNumber <= trace.Banners.size());
     Check((s.BannerNumber == 0) == trace.Banners.isEmpty());
 
     const TSettingsReport report = CheckSettingsText(input, QStringLiteral("/nonexistent"));
     Check(report.Listing.size() >= qsizetype(SettingsEntryTags().size()) + 4);
 
+    // The write-back changes one entry, which the reader then finds, and
+    // keeps every byte the reader does not see.
     const QByteArray stored = WithLastNewsId(input, "77");
     Check(stored.contains("<%%LastNewsId%%>77<%%/LastNewsId%%>"));
+    QByteArray readBack = JoinLinesCrLf(TextLines(stored));
+    Check(CutBetween(readBack, "<%%LastNewsId%%>", "<%%/LastNewsId%%>") == "77");
+    if (const qsizetype nul = input.indexOf('\0'); nul >= 0)
+        Check(stored.endsWith(input.mid(nul)));
+    // An id that could add entries is never written.
+    Check(WithLastNewsId(input, "1\r\n<%%Welcome1%%>x<%%/Welcome1%%>") == input);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "base/ListActions.h"
 #include "base/PacedFetch.h"
 #include "base/ScreenText.h"
+#include "journal/FJournalOption.h"
 #include "journal/Journal.h"
 #include "journal/JournalPrompt.h"
 #include "keywords/FAddKeywords.h"
@@ -134,7 +135,7 @@ TfrmMain::TfrmMain(const Endpoints &endpoints, const QString &programFolder, QWi
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     LMDMessageHint1 = new TNewsHint(this);
-    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings);
+    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings, &RunState);
 
     // The client area is 914 x 597 at design.
     resize(914, 597);
@@ -147,7 +148,7 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::SetMessageBox(IMessageBox *box)
 {
     msgMain = box ? box : m_realMessageBox.get();
-    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings);
+    m_news = std::make_unique<TNewsClient>(*IdHTTP1, *msgMain, ProgramSettings, &RunState);
 }
 
 void TfrmMain::BuildWelcomePage()
@@ -343,6 +344,10 @@ QWidget *TfrmMain::BuildStatusBar()
     MainGauge->setTextVisible(true);
     MainGauge->setFormat(QStringLiteral("%p%"));
     MainGauge->setAlignment(Qt::AlignCenter);
+    MainGauge->setAccessibleName(QStringLiteral("Progress"));
+    connect(MainGauge, &QProgressBar::valueChanged, MainGauge,
+            [g = MainGauge] { g->setAccessibleDescription(g->text()); });
+    MainGauge->setAccessibleDescription(MainGauge->text());
     layout->addWidget(MainStatusPanel, 1);
     layout->addWidget(bsSkinStatusPanel1);
     layout->addWidget(SecondStatusPanel);
@@ -524,6 +529,16 @@ void TfrmMain::OfferRestore()
         m_presetSearchType = outcome.SearchType;
 }
 
+void TfrmMain::JournalSwitched(bool enabled)
+{
+    // Off takes effect now: what is kept is marked as closed, nothing asked
+    // at the next start. On takes effect at the next start.
+    if (!enabled && m_journal)
+        m_journal->closeNormally();
+    SetMainStatus(enabled ? QStringLiteral("The list will be kept on disk from the next start.")
+                          : QStringLiteral("The list is no longer kept on disk."));
+}
+
 void TfrmMain::actReopenLastClick()
 {
     if (m_journal)
@@ -533,20 +548,33 @@ void TfrmMain::actReopenLastClick()
 void TfrmMain::Timer1Timer()
 {
     Timer1->stop();
-    TBusyGuard busy(RunState);
-    if (!busy) {
+    if (RunState.Busy) {
         // A command already talks to the web: try again once it is done.
         Timer1->start();
         return;
     }
+    // The check takes no turn of its own: a user's web command ends it.
     QPointer<TfrmMain> self(this);
+    StartupCheck.Begin();
     const std::optional<QString> hint = StartupNewsHint(*m_news, ProgramSettings, m_programFolder);
     // A window closed during the request ends the program: no update check.
-    if (!self || !isVisible())
+    if (!self)
         return;
+    if (!isVisible() || StartupCheck.GaveWay()) {
+        StartupCheck.End();
+        return;
+    }
     if (hint)
         ShowNewsHint(*hint);
     CheckForUpdates(true);
+    if (self)
+        StartupCheck.End();
+}
+
+bool TfrmMain::StartUserWebCommand()
+{
+    return MayStartUserCommand(RunState, StartupCheck, *IdHTTP1,
+                               [this](const QString &text) { SetMainStatus(text); });
 }
 
 void TfrmMain::ShowNewsHint(const QString &text)
@@ -732,6 +760,8 @@ TCommandContext TfrmMain::Context()
 
 void TfrmMain::btnGatherKeywordClick()
 {
+    if (!StartUserWebCommand())
+        return;
     TCommandContext ctx = Context();
     GatherKeywords(ctx, MainKeyword);
 }
@@ -758,9 +788,9 @@ void TfrmMain::RunGather(TGatherScope scope)
         QCoreApplication::processEvents();
         return;
     }
-    TBusyGuard busy(RunState);
-    if (!busy)
+    if (!StartUserWebCommand())
         return;
+    TBusyGuard busy(RunState);
     const std::optional<int> searchType = AskSearchType();
     if (!searchType)
         return;
@@ -810,9 +840,11 @@ void TfrmMain::btnAboutClick()
 
 void TfrmMain::btnNewsClick()
 {
-    TBusyGuard busy(RunState);
-    if (!busy)
+    if (!StartUserWebCommand())
         return;
+    TBusyGuard busy(RunState);
+    // A Stop ended the run it stopped, not this one.
+    StopRequested = false;
     // The balloon points at this button: pressing it answers the balloon,
     // which would otherwise float over the news window.
     LMDMessageHint1->Dismiss();
@@ -824,17 +856,25 @@ void TfrmMain::btnNewsClick()
 
 void TfrmMain::btnUpdateClick()
 {
-    TBusyGuard busy(RunState);
-    if (!busy)
+    if (!StartUserWebCommand())
         return;
+    TBusyGuard busy(RunState);
+    StopRequested = false;
     CheckForUpdates(false);
 }
 
 void TfrmMain::CheckForUpdates(bool silent)
 {
     QPointer<TfrmMain> self(this);
-    TUpdateContext ctx{*IdHTTP1, *msgMain, m_programFolder, m_endpoints.LiveUpdate,
-                       platform::StartProgram};
+    // The main window owns the updater's start.
+    TUpdateContext ctx{*IdHTTP1,
+                       *msgMain,
+                       m_programFolder,
+                       m_endpoints.LiveUpdate,
+                       [this](const QString &path, const QStringList &arguments) {
+                           return platform::StartProgram(path, arguments, quintptr(winId()));
+                       },
+                       &RunState};
     const TUpdateOutcome outcome = ::CheckForUpdates(ctx, silent);
     if (self && outcome == TUpdateOutcome::UpdaterStarted)
         close();
@@ -847,7 +887,10 @@ void TfrmMain::btnHelpClick()
 
 void TfrmMain::btnOptionsClick()
 {
-    EditUserOptions(*m_optionsStore, *IdHTTP1, m_pacing->Pacer, this);
+    const TOptionsPart journal = [this](TfrmOptions &dialog) {
+        return AddJournalOption(dialog, [this](bool enabled) { JournalSwitched(enabled); });
+    };
+    EditUserOptions(*m_optionsStore, *IdHTTP1, m_pacing->Pacer, this, {journal});
 }
 
 void TfrmMain::imgBannerClick()

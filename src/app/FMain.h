@@ -10,6 +10,7 @@
 #include "base/Prompts.h"
 #include "base/RunState.h"
 #include "base/StatusBar.h"
+#include "news/StartupCheck.h"
 #include "settings/ProgramSettings.h"
 
 #include <QMainWindow>
@@ -137,6 +138,8 @@ public:
 
     // The update check; the window closes when the updater took over.
     void CheckForUpdates(bool silent);
+    // The silent start-up check gives way to a user's web command.
+    TStartupCheck StartupCheck;
 
     void AddKeywordsFromFile(const QString &path);
     // Header clicks are switched off while Gather Data runs.
@@ -173,7 +176,10 @@ private:
     QWidget *BuildStatusBar();
     void BuildListMenu();
     void RunGather(TGatherScope scope);
+    // Before a user's web command; false when another one runs.
+    bool StartUserWebCommand();
     void OfferRestore();
+    void JournalSwitched(bool enabled);
 
     Endpoints m_endpoints;
     QString m_programFolder;

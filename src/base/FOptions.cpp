@@ -86,6 +86,10 @@ TfrmOptions::TfrmOptions(const TUserOptions &options, QWidget *parent) : QDialog
             Guarded([this] { SetPacing(TPacingOptions::Off()); }));
     connect(cmbProxy, &QComboBox::currentIndexChanged, this,
             Guarded([this](int) { UpdateProxyFields(); }));
+    connect(edtProxyHost, &QLineEdit::textChanged, this,
+            Guarded([this](const QString &) { UpdateProxyFields(); }));
+    connect(spnProxyPort, &QSpinBox::valueChanged, this,
+            Guarded([this](int) { UpdateProxyFields(); }));
     // A maximum below the minimum follows it, and the other way round.
     connect(spnMinDelay, &QSpinBox::valueChanged, this, [this](int v) {
         if (spnMaxDelay->value() < v)
@@ -271,6 +275,12 @@ void TfrmOptions::UpdateProxyFields()
     for (QWidget *w : std::initializer_list<QWidget *>{edtProxyHost, spnProxyPort, edtProxyUser,
                                                        edtProxyPassword, chkRememberPassword})
         w->setEnabled(own);
+    // A proxy of one's own needs somewhere to go.
+    const bool complete =
+        !own || (!edtProxyHost->text().trimmed().isEmpty() && spnProxyPort->value() > 0);
+    btnOk->setEnabled(complete);
+    btnOk->setToolTip(complete ? QString()
+                               : QStringLiteral("Enter the proxy's host and port, or choose None."));
 }
 
 void TfrmOptions::showEvent(QShowEvent *event)
@@ -279,14 +289,21 @@ void TfrmOptions::showEvent(QShowEvent *event)
     CenterOnScreen(this);
 }
 
-bool EditUserOptions(TOptionsStore &store, THttpClient &http, TPacer &pacer, QWidget *parent)
+bool EditUserOptions(TOptionsStore &store, THttpClient &http, TPacer &pacer, QWidget *parent,
+                     const std::vector<TOptionsPart> &parts)
 {
     TfrmOptions dialog(store.Load(), parent);
+    std::vector<std::function<void()>> onOk;
+    for (const TOptionsPart &part : parts)
+        onOk.push_back(part(dialog));
     if (RunModal(dialog) != QDialog::Accepted)
         return false;
     const TUserOptions options = dialog.Options();
     store.Save(options);
     ApplyUserOptions(options, http, pacer);
+    for (const std::function<void()> &apply : onOk)
+        if (apply)
+            apply();
     return true;
 }
 

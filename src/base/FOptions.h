@@ -6,6 +6,8 @@
 #include "base/UserOptions.h"
 
 #include <QDialog>
+#include <functional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -62,10 +64,14 @@ class TOptionsStore;
 class THttpClient;
 class TPacer;
 
+// A switch of another part of the program: it adds itself to the window
+// before it shows and returns what to do when the user presses Ok.
+using TOptionsPart = std::function<std::function<void()>(TfrmOptions &)>;
+
 // Opens the Options window modally; on Ok saves the options and gives them
 // to the client and the pacer. True when the user pressed Ok.
 bool EditUserOptions(TOptionsStore &store, THttpClient &http, TPacer &pacer,
-                     QWidget *parent = nullptr);
+                     QWidget *parent = nullptr, const std::vector<TOptionsPart> &parts = {});
 
 // The small gear button that opens the window, sized as the button bar's
 // other icon buttons.

@@ -1,5 +1,7 @@
 #include "journal/Journal.h"
 
+#include "base/UserOptions.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,98 +18,6 @@ namespace {
 constexpr auto kGatherFor = std::chrono::milliseconds(200);
 constexpr int kSlots = 8;
 const char *const kSuffixes[] = {"", "-wal", "-shm"};
-
-void putVarint(QByteArray &out, quint64 v)
-{
-    while (v >= 0x80) {
-        out.append(char(v | 0x80));
-        v >>= 7;
-    }
-    out.append(char(v));
-}
-
-void put64(QByteArray &out, quint64 v)
-{
-    char b[8];
-    std::memcpy(b, &v, 8);
-    out.append(b, 8);
-}
-
-void putBytes(QByteArray &out, const QByteArray &bytes)
-{
-    putVarint(out, quint64(bytes.size()));
-    out.append(bytes);
-}
-
-bool hasSource(const TCountSource &s)
-{
-    return s.What != TCountSource::Kind::NeverAsked || s.When.isValid() || !s.Reason.isNull();
-}
-
-// Reads what packRows wrote. Texts point into the packed bytes.
-class TRowReader
-{
-public:
-    explicit TRowReader(const QByteArray &packed)
-        : m_p(packed.constData()), m_end(packed.constData() + packed.size())
-    {
-    }
-    bool atEnd() const { return m_p >= m_end; }
-    bool next(quint64 &id, KeywordRow &row)
-    {
-        if (m_end - m_p < 9)
-            return false;
-        id = get64();
-        const quint8 flags = quint8(*m_p++);
-        row.Checked = flags & 1;
-        for (QByteArray &text : row.Texts)
-            text = bytes();
-        for (int e = 0; e < 3; ++e) {
-            TCountSource &s = row.Sources[size_t(e)];
-            if (!(flags & (2 << e))) {
-                s = TCountSource();
-                continue;
-            }
-            s.What = TCountSource::Kind(quint8(*m_p++));
-            s.SearchType = int(quint8(*m_p++)) - 1;
-            s.When = varint() ? QDateTime::fromMSecsSinceEpoch(qint64(get64())) : QDateTime();
-            const quint64 reason = varint();
-            s.Reason = reason ? QString::fromUtf8(m_p, qsizetype(reason - 1)) : QString();
-            m_p += reason ? reason - 1 : 0;
-        }
-        return m_p <= m_end;
-    }
-
-private:
-    quint64 get64()
-    {
-        quint64 v;
-        std::memcpy(&v, m_p, 8);
-        m_p += 8;
-        return v;
-    }
-    quint64 varint()
-    {
-        quint64 v = 0;
-        for (int shift = 0; m_p < m_end; shift += 7) {
-            const quint8 b = quint8(*m_p++);
-            v |= quint64(b & 0x7f) << shift;
-            if (!(b & 0x80))
-                break;
-        }
-        return v;
-    }
-    QByteArray bytes()
-    {
-        const quint64 n = varint();
-        const QByteArray view = QByteArray::fromRawData(m_p, qsizetype(n));
-        m_p += n;
-        return view;
-    }
-
-    const char *m_p;
-    const char *m_end;
-};
 
 // Moves a journal with its WAL files; whatever had the target's name goes.
 bool moveJournal(const QString &from, const QString &to)
@@ -136,19 +46,14 @@ QString DefaultJournalFolder()
            QStringLiteral("/journal");
 }
 
-static QSettings journalSettings()
-{
-    return QSettings(QStringLiteral("Tarnwick"), QStringLiteral("Tarnwick"));
-}
-
 bool JournalEnabledSetting()
 {
-    return journalSettings().value(QStringLiteral("journal/enabled"), true).toBool();
+    return OpenUserSettings()->value(QStringLiteral("journal/enabled"), true).toBool();
 }
 
 void SetJournalEnabledSetting(bool enabled)
 {
-    journalSettings().setValue(QStringLiteral("journal/enabled"), enabled);
+    OpenUserSettings()->setValue(QStringLiteral("journal/enabled"), enabled);
 }
 
 QString TJournal::slotBase(const QString &folder, int slot)
@@ -312,12 +217,17 @@ void TJournal::push(Change &&change)
 {
     if (!m_active || m_failed)
         return;
+    bool wasEmpty;
     {
         std::lock_guard lock(m_mutex);
+        wasEmpty = m_queue.empty();
         m_queue.push_back(std::move(change));
         ++m_queuedSeq;
     }
-    m_wake.notify_one();
+    // The writer waits for a first change only; later ones it picks up when
+    // its gathering time is over, without a thread switch per change.
+    if (wasEmpty)
+        m_wake.notify_one();
 }
 
 void TJournal::flush()
@@ -384,19 +294,25 @@ bool TJournal::apply(const Change &change)
     switch (change.What) {
     case Change::Kind::Append:
     case Change::Kind::Update: {
-        TRowReader reader(change.Packed);
-        KeywordRow row;
-        quint64 id = 0;
-        while (!reader.atEnd()) {
-            if (!reader.next(id, row))
+        // Packed as id, size, row, one after another.
+        const char *p = change.Packed.constData();
+        const char *const end = p + change.Packed.size();
+        while (end - p >= 12) {
+            quint64 id;
+            quint32 size;
+            std::memcpy(&id, p, 8);
+            std::memcpy(&size, p + 8, 4);
+            p += 12;
+            if (quint64(end - p) < size)
                 return false;
             const bool ok = change.What == Change::Kind::Append
-                                ? m_store.insertRow(id, m_nextPos++, row)
-                                : m_store.updateRow(id, row);
+                                ? m_store.insertRow(id, m_nextPos++, p, int(size))
+                                : m_store.updateRow(id, p, int(size));
             if (!ok)
                 return false;
+            p += size;
         }
-        return true;
+        return p == end;
     }
     case Change::Kind::Remove:
         for (quint64 id : change.Ids)
@@ -424,34 +340,13 @@ void TJournal::packRows(const TKeywordList &list, int first, int last, QByteArra
 {
     out.reserve(out.size() + qsizetype(last - first + 1) * 48);
     for (int r = first; r <= last; ++r) {
-        put64(out, list.rowId(r));
-        quint8 flags = list.isChecked(r) ? 1 : 0;
-        for (int e = 0; e < 3; ++e)
-            if (hasSource(list.source(r, KeywordRow::Google + e)))
-                flags |= quint8(2 << e);
-        out.append(char(flags));
-        for (int c = 0; c < KeywordRow::ColumnCount; ++c)
-            putBytes(out, list.text(r, c));
-        for (int e = 0; e < 3; ++e) {
-            if (!(flags & (2 << e)))
-                continue;
-            const TCountSource &s = list.source(r, KeywordRow::Google + e);
-            out.append(char(quint8(s.What)));
-            out.append(char(quint8(s.SearchType + 1)));
-            if (s.When.isValid()) {
-                putVarint(out, 1);
-                put64(out, quint64(s.When.toMSecsSinceEpoch()));
-            } else {
-                putVarint(out, 0);
-            }
-            if (s.Reason.isNull()) {
-                putVarint(out, 0);
-            } else {
-                const QByteArray reason = s.Reason.toUtf8();
-                putVarint(out, quint64(reason.size()) + 1);
-                out.append(reason);
-            }
-        }
+        const quint64 id = list.rowId(r);
+        out.append(reinterpret_cast<const char *>(&id), 8);
+        const qsizetype at = out.size();
+        out.append(4, '\0');
+        PackRow(out, list, r);
+        const quint32 size = quint32(out.size() - at - 4);
+        std::memcpy(out.data() + at, &size, 4);
     }
 }
 
@@ -576,6 +471,7 @@ std::optional<TJournal::Restored> TJournal::restore()
     const TJournalSummary summary = *m_pending;
     m_pending.reset();
     std::vector<KeywordRow> rows;
+    rows.reserve(size_t(summary.Rows));
     TJournalStore store;
     TJournalStore::Status s = store.openExisting(m_path);
     if (s == TJournalStore::Status::Ok)

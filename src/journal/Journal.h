@@ -32,7 +32,8 @@
 
 // The folder the program keeps its journals in, in the user's data folder.
 QString DefaultJournalFolder();
-// The per-user switch (journal/enabled, on unless turned off).
+// The per-user switch (journal/enabled, on unless turned off), kept with
+// the other user options.
 bool JournalEnabledSetting();
 void SetJournalEnabledSetting(bool enabled);
 

@@ -9,18 +9,133 @@
 
 namespace {
 
-// The row's columns after id and pos: the check mark, the six texts, then
-// kind, search type, time and reason of each engine's count.
 constexpr const char *kCreate = R"(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER) WITHOUT ROWID;
-CREATE TABLE items(
-  id INTEGER PRIMARY KEY, pos INTEGER NOT NULL, checked INTEGER NOT NULL,
-  no BLOB, keyword BLOB, searches BLOB, google BLOB, yahoo BLOB, msn BLOB,
-  g_kind INTEGER, g_type INTEGER, g_when INTEGER, g_reason TEXT,
-  y_kind INTEGER, y_type INTEGER, y_when INTEGER, y_reason TEXT,
-  m_kind INTEGER, m_type INTEGER, m_when INTEGER, m_reason TEXT);
+CREATE TABLE items(id INTEGER PRIMARY KEY, pos INTEGER NOT NULL, row BLOB NOT NULL);
 )";
-constexpr int kRowFields = 1 + KeywordRow::ColumnCount + 3 * 4;
+
+void putVarint(QByteArray &out, quint64 v)
+{
+    while (v >= 0x80) {
+        out.append(char(v | 0x80));
+        v >>= 7;
+    }
+    out.append(char(v));
+}
+
+bool hasSource(const TCountSource &s)
+{
+    return s.What != TCountSource::Kind::NeverAsked || s.When.isValid() || !s.Reason.isNull();
+}
+
+class TRowReader
+{
+public:
+    TRowReader(const char *data, qsizetype size) : m_p(data), m_end(data + size) {}
+    bool ok() const { return m_ok; }
+    quint8 byte()
+    {
+        if (m_p >= m_end) {
+            m_ok = false;
+            return 0;
+        }
+        return quint8(*m_p++);
+    }
+    quint64 varint()
+    {
+        quint64 v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            const quint8 b = byte();
+            v |= quint64(b & 0x7f) << shift;
+            if (!(b & 0x80))
+                return v;
+        }
+        m_ok = false;
+        return 0;
+    }
+    const char *take(quint64 n)
+    {
+        if (quint64(m_end - m_p) < n) {
+            m_ok = false;
+            return m_p;
+        }
+        const char *at = m_p;
+        m_p += n;
+        return at;
+    }
+    bool atEnd() const { return m_p == m_end; }
+
+private:
+    const char *m_p;
+    const char *m_end;
+    bool m_ok = true;
+};
+
+} // namespace
+
+void PackRow(QByteArray &out, const TKeywordList &list, int row)
+{
+    quint8 flags = list.isChecked(row) ? 1 : 0;
+    for (int e = 0; e < 3; ++e)
+        if (hasSource(list.source(row, KeywordRow::Google + e)))
+            flags |= quint8(2 << e);
+    out.append(char(flags));
+    for (int c = 0; c < KeywordRow::ColumnCount; ++c) {
+        const QByteArray &text = list.text(row, c);
+        putVarint(out, quint64(text.size()));
+        out.append(text);
+    }
+    for (int e = 0; e < 3; ++e) {
+        if (!(flags & (2 << e)))
+            continue;
+        const TCountSource &s = list.source(row, KeywordRow::Google + e);
+        out.append(char(quint8(s.What)));
+        out.append(char(quint8(s.SearchType + 1)));
+        // Times go as milliseconds since the epoch plus one, 0 for none.
+        putVarint(out, s.When.isValid() ? quint64(s.When.toMSecsSinceEpoch()) + 1 : 0);
+        if (s.Reason.isNull()) {
+            putVarint(out, 0);
+        } else {
+            const QByteArray reason = s.Reason.toUtf8();
+            putVarint(out, quint64(reason.size()) + 1);
+            out.append(reason);
+        }
+    }
+}
+
+bool UnpackRow(const char *data, qsizetype size, KeywordRow &row)
+{
+    TRowReader in(data, size);
+    const quint8 flags = in.byte();
+    row.Checked = flags & 1;
+    for (QByteArray &text : row.Texts) {
+        const quint64 n = in.varint();
+        const char *at = in.take(n);
+        text = n && in.ok() ? QByteArray(at, qsizetype(n)) : QByteArray();
+    }
+    for (int e = 0; e < 3; ++e) {
+        TCountSource &s = row.Sources[size_t(e)];
+        s = TCountSource();
+        if (!(flags & (2 << e)))
+            continue;
+        const quint8 kind = in.byte();
+        if (kind > quint8(TCountSource::Kind::Failed))
+            return false;
+        s.What = TCountSource::Kind(kind);
+        s.SearchType = int(in.byte()) - 1;
+        const quint64 when = in.varint();
+        if (when)
+            s.When = QDateTime::fromMSecsSinceEpoch(qint64(when - 1));
+        const quint64 reason = in.varint();
+        if (reason) {
+            const char *at = in.take(reason - 1);
+            s.Reason = QString::fromUtf8(at, in.ok() ? qsizetype(reason - 1) : 0);
+        }
+    }
+    return in.ok() && in.atEnd() && flags < 16;
+}
+
+namespace {
 
 TJournalStore::Status statusOf(int code)
 {
@@ -224,44 +339,24 @@ TJournalStore::Status TJournalStore::readSummary(TJournalSummary &summary)
 TJournalStore::Status TJournalStore::readRows(std::vector<KeywordRow> &rows)
 {
     rows.clear();
+    // Reading straight from the mapped file saves a copy of every page.
+    exec("PRAGMA mmap_size=1073741824");
     sqlite3_stmt *stmt = nullptr;
-    int rc =
-        sqlite3_prepare_v2(m_db,
-                           "SELECT pos, checked, no, keyword, searches, google, yahoo, msn, "
-                           "g_kind, g_type, g_when, g_reason, y_kind, y_type, y_when, y_reason, "
-                           "m_kind, m_type, m_when, m_reason FROM items",
-                           -1, &stmt, nullptr);
+    int rc = sqlite3_prepare_v2(m_db, "SELECT pos, row FROM items", -1, &stmt, nullptr);
     if (rc != SQLITE_OK)
         return fail(rc, "read the rows");
     std::vector<qint64> positions;
+    positions.reserve(rows.capacity());
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        KeywordRow row;
         positions.push_back(sqlite3_column_int64(stmt, 0));
-        row.Checked = sqlite3_column_int(stmt, 1) != 0;
-        for (int c = 0; c < KeywordRow::ColumnCount; ++c)
-            row.Texts[size_t(c)] = blobAt(stmt, 2 + c);
-        for (int e = 0; e < 3; ++e) {
-            const int at = 2 + KeywordRow::ColumnCount + 4 * e;
-            if (sqlite3_column_type(stmt, at) == SQLITE_NULL)
-                continue;
-            const int kind = sqlite3_column_int(stmt, at);
-            if (kind < 0 || kind > int(TCountSource::Kind::Failed)) {
-                sqlite3_finalize(stmt);
-                m_error = QStringLiteral("a count of unknown kind");
-                rows.clear();
-                return Status::Damaged;
-            }
-            TCountSource &s = row.Sources[size_t(e)];
-            s.What = TCountSource::Kind(kind);
-            s.SearchType = sqlite3_column_int(stmt, at + 1);
-            if (sqlite3_column_type(stmt, at + 2) != SQLITE_NULL)
-                s.When = QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(stmt, at + 2));
-            if (sqlite3_column_type(stmt, at + 3) != SQLITE_NULL)
-                s.Reason = QString::fromUtf8(
-                    reinterpret_cast<const char *>(sqlite3_column_text(stmt, at + 3)),
-                    sqlite3_column_bytes(stmt, at + 3));
+        rows.emplace_back();
+        const char *data = static_cast<const char *>(sqlite3_column_blob(stmt, 1));
+        if (!UnpackRow(data ? data : "", sqlite3_column_bytes(stmt, 1), rows.back())) {
+            sqlite3_finalize(stmt);
+            m_error = QStringLiteral("a row that cannot be read");
+            rows.clear();
+            return Status::Damaged;
         }
-        rows.push_back(std::move(row));
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) {
@@ -299,61 +394,22 @@ void TJournalStore::rollback()
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-bool TJournalStore::bindRow(sqlite3_stmt *stmt, int first, const KeywordRow &row)
+bool TJournalStore::insertRow(quint64 id, qint64 pos, const char *row, int size)
 {
-    sqlite3_bind_int(stmt, first, row.Checked ? 1 : 0);
-    for (int c = 0; c < KeywordRow::ColumnCount; ++c) {
-        const QByteArray &t = row.Texts[size_t(c)];
-        sqlite3_bind_blob(stmt, first + 1 + c, t.constData(), int(t.size()), SQLITE_STATIC);
-    }
-    for (int e = 0; e < 3; ++e) {
-        const int at = first + 1 + KeywordRow::ColumnCount + 4 * e;
-        const TCountSource &s = row.Sources[size_t(e)];
-        if (s.What == TCountSource::Kind::NeverAsked && s.Reason.isEmpty() && !s.When.isValid()) {
-            for (int k = 0; k < 4; ++k)
-                sqlite3_bind_null(stmt, at + k);
-            continue;
-        }
-        sqlite3_bind_int(stmt, at, int(s.What));
-        sqlite3_bind_int(stmt, at + 1, s.SearchType);
-        if (s.When.isValid())
-            sqlite3_bind_int64(stmt, at + 2, s.When.toMSecsSinceEpoch());
-        else
-            sqlite3_bind_null(stmt, at + 2);
-        if (s.Reason.isNull()) {
-            sqlite3_bind_null(stmt, at + 3);
-        } else {
-            const QByteArray reason = s.Reason.toUtf8();
-            sqlite3_bind_text(stmt, at + 3, reason.constData(), int(reason.size()),
-                              SQLITE_TRANSIENT);
-        }
-    }
-    return true;
-}
-
-bool TJournalStore::insertRow(quint64 id, qint64 pos, const KeywordRow &row)
-{
-    static_assert(kRowFields == 19);
-    if (!prepare(m_insert,
-                 "INSERT OR REPLACE INTO items VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,"
-                 "?,?,?)"))
+    if (!prepare(m_insert, "INSERT INTO items VALUES(?,?,?)"))
         return false;
     sqlite3_bind_int64(m_insert, 1, qint64(id));
     sqlite3_bind_int64(m_insert, 2, pos);
-    bindRow(m_insert, 3, row);
+    sqlite3_bind_blob(m_insert, 3, row, size, SQLITE_STATIC);
     return stepDone(m_insert, "add a row");
 }
 
-bool TJournalStore::updateRow(quint64 id, const KeywordRow &row)
+bool TJournalStore::updateRow(quint64 id, const char *row, int size)
 {
-    if (!prepare(m_update,
-                 "UPDATE items SET checked=?1, no=?2, keyword=?3, searches=?4, google=?5, "
-                 "yahoo=?6, msn=?7, g_kind=?8, g_type=?9, g_when=?10, g_reason=?11, "
-                 "y_kind=?12, y_type=?13, y_when=?14, y_reason=?15, m_kind=?16, m_type=?17, "
-                 "m_when=?18, m_reason=?19 WHERE id=?20"))
+    if (!prepare(m_update, "UPDATE items SET row=? WHERE id=?"))
         return false;
-    bindRow(m_update, 1, row);
-    sqlite3_bind_int64(m_update, 20, qint64(id));
+    sqlite3_bind_blob(m_update, 1, row, size, SQLITE_STATIC);
+    sqlite3_bind_int64(m_update, 2, qint64(id));
     return stepDone(m_update, "change a row");
 }
 

@@ -18,6 +18,14 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+// A row as the journal keeps it, in one blob: a flags byte (bit 0 the check
+// mark, bits 1-3 which engines have a count source), the six texts as
+// length-prefixed bytes, then per engine with a source its kind, search
+// type, time and reason. The window packs it; the writer stores it as is.
+void PackRow(QByteArray &out, const TKeywordList &list, int row);
+// False for bytes that are not a packed row.
+bool UnpackRow(const char *data, qsizetype size, KeywordRow &row);
+
 // What the last run left in a journal, read without loading its rows.
 struct TJournalSummary
 {
@@ -64,8 +72,9 @@ public:
     bool begin();
     bool commit();
     void rollback();
-    bool insertRow(quint64 id, qint64 pos, const KeywordRow &row);
-    bool updateRow(quint64 id, const KeywordRow &row);
+    // row, size: a packed row.
+    bool insertRow(quint64 id, qint64 pos, const char *row, int size);
+    bool updateRow(quint64 id, const char *row, int size);
     bool deleteRow(quint64 id);
     bool deleteAll();
     bool setPosition(quint64 id, qint64 pos);
@@ -79,7 +88,6 @@ private:
     bool exec(const char *sql);
     bool prepare(sqlite3_stmt *&stmt, const char *sql);
     bool stepDone(sqlite3_stmt *stmt, const char *what);
-    bool bindRow(sqlite3_stmt *stmt, int first, const KeywordRow &row);
     Status configure();
 
     sqlite3 *m_db = nullptr;

@@ -34,6 +34,10 @@ void TNewsHint::ShowHint(const QString &text, QWidget *anchor)
     Dismiss();
     m_text = text;
     m_anchor = anchor;
+    // It is painted: assistive technology reads what it shows from these.
+    const qsizetype cut = text.indexOf(QLatin1Char('\n'));
+    setAccessibleName(cut < 0 ? text : text.left(cut).trimmed());
+    setAccessibleDescription(cut < 0 ? QString() : text.mid(cut + 1).trimmed());
     const QFontMetrics fm(font());
     const QRect textSize = fm.boundingRect(QRect(0, 0, 400, 1000), Qt::TextWordWrap, text);
     m_body = QSize(qMax(textSize.width() + 2 * Padding, ArrowInset + ArrowWidth + Radius),

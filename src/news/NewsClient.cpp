@@ -2,29 +2,41 @@
 
 #include "base/HttpClient.h"
 #include "base/MessageBox.h"
+#include "base/RunState.h"
 #include "base/ScreenText.h"
 #include "settings/SettingsFile.h"
 
-TNewsClient::TNewsClient(THttpClient &http, IMessageBox &msg, const TProgramSettings &settings)
-    : m_http(http), m_msg(msg), m_settings(settings)
+namespace {
+int g_newsTimeoutMs = DefaultNewsTimeoutMs;
+}
+
+int NewsTimeoutMs()
+{
+    return g_newsTimeoutMs;
+}
+
+void SetNewsTimeoutMs(int ms)
+{
+    g_newsTimeoutMs = ms > 0 ? ms : DefaultNewsTimeoutMs;
+}
+
+TNewsClient::TNewsClient(THttpClient &http, IMessageBox &msg, const TProgramSettings &settings,
+                         const TRunState *run)
+    : m_http(http), m_msg(msg), m_settings(settings), m_run(run)
 {
 }
 
 QByteArray TNewsClient::Post(const QByteArray &tierCode, const QByteArray &script,
                              const QList<QPair<QByteArray, QByteArray>> &fields)
 {
+    // Stopped before it started: nothing goes out, and it fails like any
+    // exchange that did not happen.
+    if (m_run && m_run->StopRequested)
+        return {};
     const QByteArray address = NewsScriptAddress(NewsBaseAddress(m_settings, tierCode), script);
-    // The same status texts as for a page, so the user sees the request wait.
-    emit m_http.statusText(QStringLiteral("Getting URL: ") + ToScreen(address) +
-                           QStringLiteral("..."));
-    const THttpClient::Result result = m_http.PostMultipart(address, fields);
-    if (result.Stopped)
-        emit m_http.statusText(QStringLiteral("Process aborted!"));
-    else if (!result.Ok)
-        emit m_http.statusText(
-            QStringLiteral("Connection error, check if you are connected and url exists."));
-    else
-        emit m_http.statusText(QStringLiteral("Process completed sucessfull!"));
+    // Only the gauge follows a news request; the status texts belong to page
+    // downloads.
+    const THttpClient::Result result = m_http.PostMultipart(address, fields, NewsTimeoutMs());
     return result.Ok ? TrimReply(result.Body) : QByteArray();
 }
 

@@ -15,11 +15,22 @@
 
 class IMessageBox;
 class THttpClient;
+class TRunState;
+
+// News and update requests give up after this long and end as failed ones: a
+// service that accepts and never answers must not hold the window's one web
+// command for the rest of the run.
+inline constexpr int DefaultNewsTimeoutMs = 60000;
+int NewsTimeoutMs();
+// Tests shorten it; 0 or less puts the default back.
+void SetNewsTimeoutMs(int ms);
 
 class TNewsClient
 {
 public:
-    TNewsClient(THttpClient &http, IMessageBox &msg, const TProgramSettings &settings);
+    // run: its stop flag, when set, keeps a request from being sent at all.
+    TNewsClient(THttpClient &http, IMessageBox &msg, const TProgramSettings &settings,
+                const TRunState *run = nullptr);
 
     // The list request; appends what it receives. Messages always shown.
     bool FetchNewsList(const QByteArray &publId, const QByteArray &brandCode,
@@ -43,6 +54,7 @@ private:
     THttpClient &m_http;
     IMessageBox &m_msg;
     const TProgramSettings &m_settings;
+    const TRunState *m_run;
 };
 
 // Check News: empties the list, asks the service and opens the news window

@@ -4,23 +4,31 @@
 
 #include "base/HttpClient.h"
 #include "base/MessageBox.h"
+#include "base/RunState.h"
 #include "base/ScreenText.h"
 #include "base/Version.h"
+#include "news/NewsClient.h"
+#include "platform/PrivateFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
 
-bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString &localPath)
+bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString &localPath,
+                    const TRunState *run, int timeoutMs)
 {
+    if (run && run->StopRequested) {
+        QFile::remove(localPath);
+        return false;
+    }
     QFile file(localPath);
     if (QFile::exists(localPath))
         QFile::remove(localPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QCoreApplication::processEvents();
-    const THttpClient::Result result = http.Get(address, &file);
+    const THttpClient::Result result = http.Get(address, &file, timeoutMs);
     const bool written = file.flush() && file.error() == QFileDevice::NoError;
     file.close();
     if (result.Ok && written)
@@ -29,10 +37,16 @@ bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString 
     return false;
 }
 
+QString UpdateDescriptionCopyPath()
+{
+    const QString folder = PrivateRunFolder();
+    return folder.isEmpty() ? QString()
+                            : QDir(folder).filePath(QLatin1String(UpdateDescriptionName));
+}
+
 TUpdateOutcome CheckForUpdates(TUpdateContext &ctx, bool silent)
 {
-    const QString localPath =
-        QDir(ctx.ProgramFolder).filePath(QLatin1String(UpdateDescriptionName));
+    const QString localPath = UpdateDescriptionCopyPath();
     const QByteArray address = ctx.LiveUpdateBase + UpdateDescriptionName;
     auto noUpdate = [&] {
         if (!silent)
@@ -40,7 +54,11 @@ TUpdateOutcome CheckForUpdates(TUpdateContext &ctx, bool silent)
         return TUpdateOutcome::NoUpdate;
     };
 
-    if (!DownloadToFile(ctx.Http, address, localPath) || !QFile::exists(localPath))
+    // A build made without a live-update folder asks nobody.
+    if (ctx.LiveUpdateBase.isEmpty() || localPath.isEmpty())
+        return noUpdate();
+    if (!DownloadToFile(ctx.Http, address, localPath, ctx.Run, NewsTimeoutMs()) ||
+        !QFile::exists(localPath))
         return noUpdate();
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly))

@@ -9,13 +9,21 @@
 
 class IMessageBox;
 class THttpClient;
+class TRunState;
 
 inline constexpr char UpdateDescriptionName[] = "mainappupdate.inf";
 inline constexpr char UpdaterName[] = "Updater.exe";
 
 // Downloads one address straight into a file, replacing an older one. True
-// only when the whole transfer succeeded; otherwise no file is left.
-bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString &localPath);
+// only when the whole transfer succeeded; otherwise no file is left. A set
+// stop flag (run) sends nothing; timeoutMs > 0 limits the request.
+bool DownloadToFile(THttpClient &http, const QByteArray &address, const QString &localPath,
+                    const TRunState *run = nullptr, int timeoutMs = 0);
+
+// Where the local copy of the description goes: the user's private folder,
+// since the program's own folder is usually read-only once installed and a
+// shared one could be read or planted by other users. Empty without one.
+QString UpdateDescriptionCopyPath();
 
 enum class TUpdateOutcome {
     NoUpdate,       // nothing newer, or nothing could be read
@@ -28,10 +36,11 @@ struct TUpdateContext
 {
     THttpClient &Http;
     IMessageBox &Msg;
-    QString ProgramFolder;     // with a trailing separator
-    QByteArray LiveUpdateBase; // ends with "/"
+    QString ProgramFolder;     // with a trailing separator; holds the updater
+    QByteArray LiveUpdateBase; // ends with "/"; empty: this build has no live-update host
     // Starts the updater with its arguments; false when it did not start.
     std::function<bool(const QString &, const QStringList &)> StartProgram;
+    const TRunState *Run = nullptr; // its stop flag keeps the download from being sent
 };
 
 // The whole check. Silent: only a newer version speaks.

@@ -22,7 +22,42 @@ std::optional<QByteArray> &browserOverride()
     static std::optional<QByteArray> value;
     return value;
 }
+std::optional<QByteArray> &openerOverride()
+{
+    static std::optional<QByteArray> value;
+    return value;
+}
 } // namespace
+
+void SetShellOpenerOverride(const QByteArray &program)
+{
+    openerOverride() = program;
+}
+void ClearShellOpenerOverride()
+{
+    openerOverride().reset();
+}
+
+bool ShellOpenAddress(const QByteArray &address)
+{
+    if (openerOverride())
+        return QProcess::startDetached(QFile::decodeName(*openerOverride()),
+                                       {QString::fromLocal8Bit(address)});
+#ifdef Q_OS_WIN
+    const auto rc = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", address.constData(), nullptr, nullptr, SW_SHOWNORMAL));
+    return rc > 32;
+#else
+#ifdef Q_OS_MACOS
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("open"));
+#else
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+#endif
+    if (opener.isEmpty() || address.isEmpty())
+        return false;
+    return QProcess::startDetached(opener, {QString::fromLocal8Bit(address)});
+#endif
+}
 
 void SetBrowserCommandOverride(const QByteArray &commandLine)
 {
@@ -81,15 +116,32 @@ bool ShellOpen(const QByteArray &program, const QByteArray &parameters)
 #endif
 }
 
-bool StartProgram(const QString &path, const QStringList &arguments)
+namespace {
+StartProgramObserver &startObserver()
 {
+    static StartProgramObserver value;
+    return value;
+}
+} // namespace
+
+void SetStartProgramObserver(StartProgramObserver observer)
+{
+    startObserver() = std::move(observer);
+}
+
+bool StartProgram(const QString &path, const QStringList &arguments, quintptr owner)
+{
+    if (startObserver())
+        startObserver()(path, arguments, owner);
 #ifdef Q_OS_WIN
     const QByteArray file = QDir::toNativeSeparators(path).toLocal8Bit();
     const QByteArray parameters = arguments.join(QLatin1Char(' ')).toLocal8Bit();
-    const auto rc = reinterpret_cast<INT_PTR>(ShellExecuteA(
-        nullptr, "open", file.constData(), parameters.constData(), nullptr, SW_SHOWNORMAL));
+    const auto rc = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(reinterpret_cast<HWND>(owner), "open", file.constData(),
+                      parameters.constData(), nullptr, SW_SHOWNORMAL));
     return rc > 32;
 #else
+    Q_UNUSED(owner);
     return QProcess::startDetached(path, arguments);
 #endif
 }

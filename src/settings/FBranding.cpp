@@ -3,6 +3,8 @@
 #include "base/ErrorReport.h"
 #include "base/ScreenText.h"
 #include "base/Version.h"
+#include "platform/Platform.h"
+#include "settings/BrandingRules.h"
 #include "util/UUtils.h"
 
 #include <QAbstractButton>
@@ -28,20 +30,12 @@ QByteArray ReadWholeFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The still-picture format a name's extension selects: the text after its
-// last dot, lower-cased; empty without one.
-QByteArray ExtensionFormat(const QByteArray &name)
-{
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? QByteArray() : name.mid(dot + 1).toLower();
-}
-
 void HideStrip(const TBrandedControls &c)
 {
     c.panBanner->hide();
 }
 
-bool ShowAnimated(const TBrandedControls &c, const QByteArray &data)
+bool ShowAnimated(const TBrandedControls &c, const QByteArray &data, const QSize &size)
 {
     auto *movie = new QMovie(c.gifBanner);
     auto *buffer = new QBuffer(movie);
@@ -49,11 +43,10 @@ bool ShowAnimated(const TBrandedControls &c, const QByteArray &data)
     buffer->open(QIODevice::ReadOnly);
     movie->setDevice(buffer);
     movie->setFormat("gif");
-    if (!movie->isValid() || !movie->jumpToFrame(0) || movie->currentImage().isNull()) {
+    if (!movie->isValid()) {
         delete movie;
         return false;
     }
-    const QSize size = movie->currentImage().size();
     c.gifBanner->setMovie(movie);
     c.gifBanner->resize(size);
     c.gifBanner->show();
@@ -63,20 +56,8 @@ bool ShowAnimated(const TBrandedControls &c, const QByteArray &data)
     return true;
 }
 
-bool ShowStill(const TBrandedControls &c, const QByteArray &data, const QByteArray &format)
+bool ShowStill(const TBrandedControls &c, const QImage &picture)
 {
-    if (format.isEmpty())
-        return false;
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    // The entry's name decides the format, not the bytes.
-    QImageReader reader(&buffer);
-    reader.setAutoDetectImageFormat(false);
-    reader.setFormat(format);
-    const QImage picture = reader.read();
-    if (picture.isNull())
-        return false;
     c.imgBanner->setPixmap(QPixmap::fromImage(picture));
     c.imgBanner->resize(picture.size());
     c.imgBanner->show();
@@ -85,29 +66,14 @@ bool ShowStill(const TBrandedControls &c, const QByteArray &data, const QByteArr
     return true;
 }
 
-// A qCompress'ed text starts with its length (big-endian, 4 bytes) and a zlib
-// header; plain style sheet text never starts with a byte below 4.
-bool LooksCompressed(const QByteArray &data)
+// What a banner says to assistive technology: what it is and where a click
+// goes.
+void DescribeBanner(QLabel &picture, const QByteArray &name, const QByteArray &address)
 {
-    if (data.size() < 6)
-        return false;
-    const quint32 length = qFromBigEndian<quint32>(data.constData());
-    const auto cmf = quint8(data[4]);
-    const auto flg = quint8(data[5]);
-    return length > 0 && length < (64u << 20) && (cmf & 0x0f) == 8 && ((cmf << 8) | flg) % 31 == 0;
-}
-
-// The style sheet of a skin file; empty when it holds none we can read.
-QString DecodeSkin(const QByteArray &raw)
-{
-    const QByteArray text = LooksCompressed(raw) ? qUncompress(raw) : raw;
-    if (text.trimmed().isEmpty())
-        return {};
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString sheet = utf8(text);
-    if (utf8.hasError() || sheet.contains(QChar(0)))
-        return {};
-    return sheet;
+    picture.setAccessibleName(QStringLiteral("Banner"));
+    picture.setAccessibleDescription(
+        address.isEmpty() ? ToScreen(name)
+                          : ToScreen(name) + QStringLiteral(": opens ") + ToScreen(address));
 }
 
 } // namespace
@@ -127,7 +93,7 @@ void MakeLinkLabel(QLabel &label)
     // The address is kept as the bytes it was read as; the text's href only
     // makes the caption a link.
     QObject::connect(&label, &QLabel::linkActivated, &label,
-                     Guarded([l = &label] { OpenURL(LinkAddress(*l)); }));
+                     Guarded([l = &label] { platform::ShellOpenAddress(LinkAddress(*l)); }));
 }
 
 void SetLink(QLabel &label, const QByteArray &caption, const QByteArray &address)
@@ -178,11 +144,16 @@ bool ApplyBanner(const TBrandedControls &c, const TProgramSettings &s, const QSt
     }
     const QByteArray name = BannerFileName(s.BannerImage);
     const QByteArray data = ReadWholeFile(file);
-    const bool shown = name.toLower().contains(".gif") ? ShowAnimated(c, data)
-                                                       : ShowStill(c, data, ExtensionFormat(name));
-    if (!shown)
+    const std::optional<TBannerDecoding> picture = DecodeBanner(name, data);
+    const bool shown = picture && (picture->Animated ? ShowAnimated(c, data, picture->First.size())
+                                                     : ShowStill(c, picture->First));
+    if (!shown) {
         HideStrip(c);
-    return shown;
+        return false;
+    }
+    DescribeBanner(*c.imgBanner, name, s.BannerURL);
+    DescribeBanner(*c.gifBanner, name, s.BannerURL);
+    return true;
 }
 
 void ApplyLinks(const TBrandedControls &c, const TProgramSettings &s)
@@ -198,7 +169,8 @@ bool ApplySkin(const QString &folder)
     if (!QFile::exists(path))
         return false;
     const QString sheet = DecodeSkin(ReadWholeFile(path));
-    if (sheet.isEmpty())
+    // Qt drops a sheet it cannot parse whole, the built-in look with it.
+    if (sheet.isEmpty() || !StyleSheetParses(sheet))
         return false;
     // A skin's pictures are named url(skin:name.png), found beside it.
     QDir::setSearchPaths(QStringLiteral("skin"), {folder});

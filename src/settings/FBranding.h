@@ -26,7 +26,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 };
 
-// A link label opens its own address in the user's browser when clicked.
+// A link label opens its own address through the shell's "open" when
+// clicked, so that mail and file addresses reach their own handlers.
 void MakeLinkLabel(QLabel &label);
 void SetLink(QLabel &label, const QByteArray &caption, const QByteArray &address);
 QByteArray LinkAddress(const QLabel &label);

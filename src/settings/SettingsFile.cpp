@@ -58,6 +58,21 @@ bool StartsWithFolded(const QByteArray &text, const QByteArray &prefix)
     return true;
 }
 
+// Where what first stands in text at or after from, letters compared
+// without regard to case as the reader compares markers; -1 when nowhere.
+qsizetype IndexOfFolded(const QByteArray &text, const QByteArray &what, qsizetype from)
+{
+    const auto fold = [](uchar c) { return c >= 'a' && c <= 'z' ? uchar(c - ('a' - 'A')) : c; };
+    for (qsizetype i = from; i + what.size() <= text.size(); ++i) {
+        qsizetype k = 0;
+        while (k < what.size() && fold(uchar(text[i + k])) == fold(uchar(what[k])))
+            ++k;
+        if (k == what.size())
+            return i;
+    }
+    return -1;
+}
+
 // Cuts one entry from the working text and notes where it stood. The cut
 // only ever drops the working text's head, so what has been dropped tells the
 // position in the whole text.
@@ -192,14 +207,14 @@ QByteArray BannerFileName(const QByteArray &bannerImage)
 
 std::optional<QByteArray> ReadSettingsPlain(const QString &programFolder)
 {
+    // A file that cannot be read (no permission, locked, a folder of that
+    // name) is as good as none: the window keeps its designed look.
     QFile file(SettingsPath(programFolder));
-    if (!file.exists())
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
     const QByteArray encrypted = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return QByteArray();
+        return std::nullopt;
     return DecryptSettingsBytes(encrypted).value_or(QByteArray());
 }
 
@@ -212,28 +227,42 @@ QByteArray ReadLastNewsId(const QString &programFolder)
     return CutBetween(text, LastNewsIdStart, LastNewsIdEnd);
 }
 
+bool IsStorableNewsId(const QByteArray &value)
+{
+    // A line break or a zero byte would end the entry's line and let the rest
+    // of the id stand in the file as entries of their own; "<%%" would open
+    // one on the same line.
+    return !value.contains('\r') && !value.contains('\n') && !value.contains('\0') &&
+           !value.contains("<%%");
+}
+
 QByteArray WithLastNewsId(const QByteArray &plainText, const QByteArray &value)
 {
+    if (!IsStorableNewsId(value))
+        return plainText;
     const QByteArray start(LastNewsIdStart);
     const QByteArray end(LastNewsIdEnd);
-    QList<QByteArray> lines = TextLines(plainText);
     const QByteArray entry = start + value + end;
-    bool replaced = false;
-    for (QByteArray &line : lines) {
-        const qsizetype at = line.indexOf(start);
-        if (at < 0)
-            continue;
-        // The reader takes the end marker in any case; without one on the
-        // line, the entry runs to the line's end.
-        const qsizetype endAt = line.toLower().indexOf(end.toLower(), at + start.size());
-        const qsizetype stop = endAt < 0 ? line.size() : endAt + end.size();
-        line.replace(at, stop - at, entry);
-        replaced = true;
-        break;
+    // The reader sees the text up to its first zero byte; the entry it reads
+    // is the one changed, and everything else stays byte for byte.
+    const qsizetype nul = plainText.indexOf('\0');
+    const qsizetype seen = nul < 0 ? plainText.size() : nul;
+    const QByteArray visible = plainText.left(seen);
+    QByteArray text = plainText;
+    const qsizetype at = IndexOfFolded(visible, start, 0);
+    if (at >= 0) {
+        qsizetype lineEnd = at + start.size();
+        while (lineEnd < seen && visible[lineEnd] != '\r' && visible[lineEnd] != '\n')
+            ++lineEnd;
+        // Without an end marker on the line, the entry runs to the line's end.
+        const qsizetype endAt = IndexOfFolded(visible.left(lineEnd), end, at + start.size());
+        const qsizetype stop = endAt < 0 ? lineEnd : endAt + end.size();
+        text.replace(at, stop - at, entry);
+        return text;
     }
-    if (!replaced)
-        lines.append(entry);
-    return JoinLinesCrLf(lines);
+    const bool lineOpen = seen > 0 && visible[seen - 1] != '\r' && visible[seen - 1] != '\n';
+    text.insert(seen, (lineOpen ? QByteArray("\r\n") : QByteArray()) + entry + "\r\n");
+    return text;
 }
 
 void WriteLastNewsId(const QString &programFolder, const QByteArray &value)
@@ -251,6 +280,8 @@ void WriteLastNewsId(const QString &programFolder, const QByteArray &value)
     // would replace the reseller's settings by a single line.
     const std::optional<QByteArray> plain = DecryptSettingsBytes(stored);
     if (!plain)
+        return;
+    if (!IsStorableNewsId(value))
         return;
 
     const std::optional<QByteArray> encrypted = EncryptSettingsBytes(WithLastNewsId(*plain, value));

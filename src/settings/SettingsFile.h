@@ -80,19 +80,27 @@ TSettingsTrace TraceSettingsText(const QByteArray &plainText);
 QList<QByteArray> SettingsEntryTags();
 
 // The plain text of the settings file in the folder (which ends with a
-// separator). nullopt when the file does not exist; an empty text when it
-// cannot be read or fails its check (wrong password, damaged).
+// separator). nullopt when the file does not exist or cannot be read; an
+// empty text when it fails its check (wrong password, damaged).
 std::optional<QByteArray> ReadSettingsPlain(const QString &programFolder);
 
 // The stored identifier of the last news item read; empty when there is none.
 QByteArray ReadLastNewsId(const QString &programFolder);
 
-// Stores the identifier in the settings file. Never replaces a file that
+// Stores the identifier in the settings file; one that may not be stored is
+// not written. Never replaces a file that
 // fails to decrypt, and never leaves a half-written file; a folder that
 // cannot be written leaves everything as it was.
 void WriteLastNewsId(const QString &programFolder, const QByteArray &value);
 
+// Whether an identifier may be stored: one holding a line break, a zero byte
+// or "<%%" could add entries of its own to the settings file.
+bool IsStorableNewsId(const QByteArray &value);
+
 // The settings text with the identifier stored: the span from the first
-// "<%%LastNewsId%%>" (exact case) to its end marker on that line is
-// replaced, or a line is appended when no line holds the marker.
+// "<%%LastNewsId%%>" (letter case ignored, as the reader finds it) to its end
+// marker on that line, or to the line's end, is replaced; without one, a line
+// is inserted where the reader's text ends (before a zero byte, else at the
+// end). Every other byte is kept as it was. An identifier that may not be
+// stored leaves the text unchanged.
 QByteArray WithLastNewsId(const QByteArray &plainText, const QByteArray &value);

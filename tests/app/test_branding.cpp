@@ -6,6 +6,7 @@
 #include "app/FMain.h"
 #include "app/TApplication.h"
 #include "base/FHtmlView.h"
+#include "news/FNewsHint.h"
 #include "settings/FAbout.h"
 #include "settings/FBranding.h"
 #include "settings/SettingsCipher.h"
@@ -13,6 +14,7 @@
 #include "support/ModalScript.h"
 #include "support/ScriptedMessageBox.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QDir>
 #include <QFrame>
@@ -21,6 +23,7 @@
 #include <QMovie>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStackedWidget>
@@ -396,7 +399,29 @@ private slots:
         BrowserRecorder browser;
         QTest::mouseClick(w->lblLink1URL, Qt::LeftButton, {},
                           QPoint(8, w->lblLink1URL->height() / 2));
-        QCOMPARE(browser.waitForOpened(), QByteArray("http://127.0.0.1:1/tour"));
+        // The label's own behaviour: the shell's "open", not the browser.
+        QCOMPARE(browser.waitForShellOpened(), QByteArray("http://127.0.0.1:1/tour"));
+        QVERIFY(browser.opened().isEmpty());
+    }
+
+    void links_mailAndFileAddresses_reachTheShellOpen_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::newRow("mail") << QByteArray("mailto:sales@example.com?subject=Demo");
+        QTest::newRow("file") << QByteArray("file:///usr/share/doc/README");
+    }
+    void links_mailAndFileAddresses_reachTheShellOpen()
+    {
+        QFETCH(QByteArray, address);
+        writeSettings(named("Demo") + Entries{{"Link1", "Write to us^" + address}});
+        open();
+        BrowserRecorder browser;
+        QTest::mouseClick(w->lblLink1URL, Qt::LeftButton, {},
+                          QPoint(8, w->lblLink1URL->height() / 2));
+        QCOMPARE(browser.waitForShellOpened(), address);
+        QTest::qWait(100);
+        QVERIFY(browser.opened().isEmpty());
+        QCOMPARE(browser.shellOpened().size(), 1);
     }
 
     void links_twoLabelsOpenTheirOwnAddress()
@@ -411,7 +436,7 @@ private slots:
         QLabel *right = w->lblLink2URL;
         QTest::mouseClick(right, Qt::LeftButton, {},
                           QPoint(right->width() - 6, right->height() / 2));
-        QCOMPARE(browser.waitForOpened(),
+        QCOMPARE(browser.waitForShellOpened(),
                  QByteArray(oneFirst ? "http://127.0.0.1:1/two" : "http://127.0.0.1:1/one"));
     }
 
@@ -419,39 +444,62 @@ private slots:
     {
         QTest::addColumn<QByteArray>("skin"); // file content; "none" for no file
         QTest::addColumn<bool>("applied");
+        QTest::addColumn<QByteArray>("icon"); // good, broken, none
         const QByteArray sheet = "#panBanner { background: #123456; }\n";
-        QTest::newRow("plain") << sheet << true;
-        QTest::newRow("compressed") << qCompress(sheet) << true;
-        QTest::newRow("compressed, damaged") << qCompress(sheet).left(12) << false;
-        QTest::newRow("empty") << QByteArray() << false;
-        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11) << false;
-        QTest::newRow("no file") << QByteArray("none") << false;
+        QTest::newRow("plain") << sheet << true << QByteArray("good");
+        QTest::newRow("compressed") << qCompress(sheet) << true << QByteArray("good");
+        QTest::newRow("compressed, damaged")
+            << qCompress(sheet).left(12) << false << QByteArray("good");
+        QTest::newRow("empty") << QByteArray() << false << QByteArray("good");
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11) << false
+                                << QByteArray("good");
+        QTest::newRow("no file") << QByteArray("none") << false << QByteArray("good");
+        // Qt would drop such a sheet whole, the built-in look with it.
+        QTest::newRow("unclosed block")
+            << QByteArray("QFrame { background: #aabbcc") << false << QByteArray("good");
+        QTest::newRow("not a sheet") << QByteArray("Hello") << false << QByteArray("good");
+        QTest::newRow("no icon") << sheet << true << QByteArray("none");
+        QTest::newRow("broken icon") << sheet << true << QByteArray("broken");
     }
     void skinAndIcon()
     {
         QFETCH(QByteArray, skin);
         QFETCH(bool, applied);
+        QFETCH(QByteArray, icon);
         const QString builtIn = qApp->styleSheet();
+        QVERIFY(!builtIn.isEmpty());
         auto restore = qScopeGuard([] {
             ApplyBuiltInSkin();
-            qApp->setWindowIcon(QIcon());
+            qApp->setWindowIcon(BuiltInIcon());
         });
         if (skin != "none")
             QVERIFY(writeFile(path(QStringLiteral("mainskin.dat")), skin));
-        QImage icon(32, 32, QImage::Format_ARGB32);
-        icon.fill(qRgb(10, 120, 200));
-        QVERIFY(icon.save(path(QStringLiteral("main.ico")), "ICO"));
+        if (icon == "good") {
+            QImage picture(32, 32, QImage::Format_ARGB32);
+            picture.fill(qRgb(10, 120, 200));
+            QVERIFY(picture.save(path(QStringLiteral("main.ico")), "ICO"));
+        } else if (icon == "broken") {
+            QVERIFY(writeFile(path(QStringLiteral("main.ico")), "\0\0\1\0garbage"));
+        }
         writeSettings(named("Demo"));
         open();
+        const QImage strip = w->panBanner->grab().toImage();
         if (applied) {
             QCOMPARE(qApp->styleSheet(), QStringLiteral("#panBanner { background: #123456; }\n"));
-            const QImage strip = w->panBanner->grab().toImage();
             QCOMPARE(strip.pixelColor(strip.width() / 2, 2), QColor(0x12, 0x34, 0x56));
         } else {
             QCOMPARE(qApp->styleSheet(), builtIn);
+            // The built-in look still paints the window.
+            QCOMPARE(strip.pixelColor(strip.width() / 2, 2), QColor(0xe8, 0xec, 0xf1));
         }
-        QVERIFY(!qApp->windowIcon().isNull());
-        QVERIFY(w->windowIcon().availableSizes().contains(QSize(32, 32)));
+        if (icon == "good") {
+            QVERIFY(w->windowIcon().availableSizes().contains(QSize(32, 32)));
+        } else {
+            // The program keeps its own icon.
+            QCOMPARE(qApp->windowIcon().availableSizes(), BuiltInIcon().availableSizes());
+            QVERIFY(!w->windowIcon().availableSizes().contains(QSize(32, 32)));
+            QVERIFY(!w->windowIcon().isNull());
+        }
     }
 
     void welcomePage_firstThenThanks()
@@ -474,7 +522,19 @@ private slots:
         QVERIFY(!w->Timer1->isActive());
         QVERIFY(w->prfWelcome->toPlainText().contains(QStringLiteral("Welcome to Demo")));
         QTRY_COMPARE_WITH_TIMEOUT(w->prfWelcome->PendingPictures(), 0, 5000);
+        // The picture was asked for and is painted: a page of text has no
+        // saturated colour.
+        int pictureRequests = 0;
+        for (const auto &r : server.requests())
+            pictureRequests += r.path == "/site/welcome.png";
+        QCOMPARE(pictureRequests, 1);
         QTest::qWait(50);
+        const QImage page = w->prfWelcome->viewport()->grab().toImage();
+        int coloured = 0;
+        for (int y = 0; y < page.height(); y += 2)
+            for (int x = 0; x < page.width(); x += 2)
+                coloured += page.pixelColor(x, y).saturation() > 80;
+        QVERIFY2(coloured > 200, qPrintable(QString::number(coloured)));
         SaveShot(*w, QStringLiteral("branding-welcome-page"));
 
         // A link on the page goes to the browser; the page stays.
@@ -491,7 +551,9 @@ private slots:
         w->prfWelcome->setFocus();
         QTest::keyClick(w->prfWelcome, Qt::Key_Return);
         QCOMPARE(w->pgcPrinc->currentWidget(), w->stsMain);
-        QVERIFY(w->Timer1->isActive() || w->Timer1->interval() == 100);
+        // Leaving the welcome page starts the start-up check's timer.
+        QVERIFY(w->Timer1->isActive());
+        w->Timer1->stop();
         QTest::qWait(50);
         // The banner is centred in the strip the user now sees.
         QCOMPARE(w->imgBanner->pos(),
@@ -507,6 +569,8 @@ private slots:
         QVERIFY(!w->Timer1->isActive());
         QTest::mouseClick(w->btnThanks, Qt::LeftButton);
         QCOMPARE(w->pgcPrinc->currentWidget(), w->stsMain);
+        QVERIFY(w->Timer1->isActive());
+        w->Timer1->stop();
     }
 
     void failedCheck_screenStepsRunWithEmptyValues()
@@ -525,6 +589,153 @@ private slots:
         QCOMPARE(w->pgcPrinc->currentWidget(), w->stsMain);
         QCOMPARE(readFile(QStringLiteral("dbsettings.dat")), damaged);
         QCOMPARE(folderFiles(), QStringList{QStringLiteral("dbsettings.dat")});
+    }
+
+    void unreadableSettings_likeMissing_data()
+    {
+        QTest::addColumn<QByteArray>("how");
+        QTest::newRow("a folder of that name") << QByteArray("folder");
+        QTest::newRow("no read permission") << QByteArray("mode");
+    }
+    void unreadableSettings_likeMissing()
+    {
+        QFETCH(QByteArray, how);
+        const QString file = path(QStringLiteral("dbsettings.dat"));
+        if (how == "folder") {
+            QVERIFY(QDir().mkdir(file));
+        } else {
+            writeSettings(named("Demo") + Entries{{"Link1", "Tour^http://127.0.0.1:1/tour"}});
+            QVERIFY(QFile::setPermissions(file, QFileDevice::WriteOwner));
+            QFile probe(file);
+            if (probe.open(QIODevice::ReadOnly))
+                QSKIP("this user reads files without read permission (root)");
+        }
+        auto restore = qScopeGuard(
+            [&] { QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner); });
+        // The rest of the start-up runs: the timer starts at creation.
+        TfrmMain fresh(Endpoints{}, programFolder());
+        QVERIFY(fresh.Timer1->isActive());
+        fresh.Timer1->stop();
+        open();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tarnwick"));
+        QVERIFY(w->btnNews->isVisible());
+        QCOMPARE(w->btnMakeMoney->text(), QStringLiteral("Make Money"));
+        QVERIFY(w->panBanner->isVisible());
+        QCOMPARE(w->panBanner->height(), 65);
+        QVERIFY(w->panLinks->isVisible());
+        QVERIFY(w->lblLink1URL->text().contains(QStringLiteral(">Google<")));
+        QVERIFY(w->ProgramSettings.ApplicationName.isEmpty());
+        QVERIFY(msg.texts().isEmpty());
+        // The news list is there for Check News.
+        QVERIFY(w->NewsList.isEmpty());
+    }
+
+    void paintedWidgets_tellAssistiveTechnology()
+    {
+        QVERIFY(writeFile(path(QStringLiteral("banner1.dat")), makeStill(120, 30, "PNG")));
+        writeSettings(named("Demo") + Entries{{"Banner1", "offer.png^http://127.0.0.1:1/offer"}});
+        open();
+        auto text = [](QObject *o, QAccessible::Text t) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(o);
+            return a ? a->text(t) : QStringLiteral("<no interface>");
+        };
+        QCOMPARE(text(w->imgBanner, QAccessible::Name), QStringLiteral("Banner"));
+        QCOMPARE(text(w->imgBanner, QAccessible::Description),
+                 QStringLiteral("offer.png: opens http://127.0.0.1:1/offer"));
+
+        w->ShowNewsHint(QStringLiteral("You've Got A Message!\r\nSpring offer"));
+        QCOMPARE(text(w->LMDMessageHint1, QAccessible::Name),
+                 QStringLiteral("You've Got A Message!"));
+        QCOMPARE(text(w->LMDMessageHint1, QAccessible::Description),
+                 QStringLiteral("Spring offer"));
+        w->ShowNewsHint(QStringLiteral("You've Got A Message!\r\nSummer sale"));
+        QCOMPARE(text(w->LMDMessageHint1, QAccessible::Description), QStringLiteral("Summer sale"));
+
+        QCOMPARE(text(w->MainGauge, QAccessible::Name), QStringLiteral("Progress"));
+        w->IdHTTP1WorkBegin(200);
+        w->IdHTTP1Work(50);
+        QCOMPARE(text(w->MainGauge, QAccessible::Description), QStringLiteral("25%"));
+        w->IdHTTP1WorkEnd();
+        QCOMPARE(text(w->MainGauge, QAccessible::Description), QStringLiteral("100%"));
+    }
+
+    // The window as the program opens it, timer running: the start-up check
+    // begins 100 ms after the main page is first reachable.
+    void timer1_startsWhenTheMainPageIsFirstReachable()
+    {
+        sandbox::Sandbox server;
+        QVERIFY(server.start());
+        server.setValidPublisher("PUB1001", "TARNWICK");
+        Endpoints urls;
+        const Entries news{{"BranderCode", "TARNWICK"},
+                           {"BranderType", "Master"},
+                           {"MasterNewsBaseURL", QByteArray::fromStdString(server.newsBase())},
+                           {"MasterPublID", "PUB1001"}};
+        auto newsRequests = [&] {
+            int n = 0;
+            for (const auto &r : server.requests())
+                n += r.path.find("/news/getlastnews.php") == 0;
+            return n;
+        };
+        {
+            // Without a welcome page: at creation.
+            writeSettings(named("Demo") + news);
+            TfrmMain plain(urls, programFolder());
+            plain.SetMessageBox(&msg);
+            QVERIFY(plain.Timer1->isActive());
+            plain.show();
+            QTRY_COMPARE_WITH_TIMEOUT(newsRequests(), 1, 10000);
+            QVERIFY(!plain.Timer1->isActive());
+        }
+        server.clearRequests();
+        // With one: only once "Thanks..." leads to the main page.
+        writeSettings(named("Demo") + news + Entries{{"Welcome1", "<p>Hello</p>"}});
+        TfrmMain welcome(urls, programFolder());
+        welcome.SetMessageBox(&msg);
+        QVERIFY(!welcome.Timer1->isActive());
+        welcome.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&welcome));
+        QTest::qWait(400);
+        QVERIFY(!welcome.Timer1->isActive());
+        QCOMPARE(newsRequests(), 0);
+        QTest::mouseClick(welcome.btnThanks, Qt::LeftButton);
+        QVERIFY(welcome.Timer1->isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(newsRequests(), 1, 10000);
+        QVERIFY(!welcome.Timer1->isActive());
+    }
+
+    void secondBanner_topGifFromBanner2()
+    {
+        const QByteArray gif = makeGif(200, 30, 2);
+        QVERIFY(!gif.isEmpty());
+        const QByteArray png = makeStill(100, 20, "PNG");
+        QVERIFY(writeFile(path(QStringLiteral("banner1.dat")), png));
+        QVERIFY(writeFile(path(QStringLiteral("banner2.dat")), gif));
+        writeSettings(named("Demo") + Entries{{"Banner1", "first.png^http://127.0.0.1:1/one"},
+                                              {"Banner2", "top.GIF^http://127.0.0.1:1/two"}});
+        const QStringList before = folderFiles();
+        // The banner is chosen at random: open until the second one is drawn.
+        for (int attempt = 0; attempt < 60; ++attempt) {
+            open();
+            if (w->ProgramSettings.BannerNumber == 2)
+                break;
+            w.reset();
+        }
+        QVERIFY(w);
+        QCOMPARE(w->ProgramSettings.BannerNumber, 2);
+        QCOMPARE(w->ProgramSettings.BannerImage, QByteArray("top.GIF"));
+        QVERIFY(w->gifBanner->isVisible());
+        QVERIFY(!w->imgBanner->isVisible());
+        QCOMPARE(w->gifBanner->size(), QSize(200, 30));
+        QCOMPARE(w->gifBanner->movie()->frameCount(), 2);
+        QCOMPARE(w->panBanner->height(), 40);
+        BrowserRecorder browser;
+        QTest::mouseClick(w->gifBanner, Qt::LeftButton);
+        QCOMPARE(browser.waitForOpened(), QByteArray("http://127.0.0.1:1/two"));
+        // The file keeps its neutral name; no top.GIF appears.
+        QCOMPARE(folderFiles(), before);
+        QVERIFY(!QFile::exists(path(QStringLiteral("top.GIF"))));
+        QCOMPARE(readFile(QStringLiteral("banner2.dat")), gif);
     }
 
     void demoSettings_brandTheWindow()

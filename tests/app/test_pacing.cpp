@@ -413,12 +413,17 @@ private slots:
             QVERIFY(!o.edtProxyHost->isEnabled());
             QCOMPARE(o.spnConnectTimeout->value(), 30);
             QCOMPARE(o.spnReadTimeout->text(), QStringLiteral("Off"));
-            QVERIFY(!o.grpList->isVisible());
+            // The list group holds the journal's switch, on at first.
+            auto *keepList = o.findChild<QCheckBox *>(QStringLiteral("chkKeepList"));
+            QVERIFY(keepList && keepList->isChecked() && o.grpList->isVisible());
             QTest::mouseClick(o.btnPolite, Qt::LeftButton);
             o.cmbProxy->setCurrentIndex(2); // HTTP
             QVERIFY(o.edtProxyHost->isEnabled());
+            // Nowhere to go yet: Ok waits for a host and a port.
+            QVERIFY(!o.btnOk->isEnabled());
             o.edtProxyHost->setText(QStringLiteral(" 127.0.0.1 "));
             o.spnProxyPort->setValue(8888);
+            QVERIFY(o.btnOk->isEnabled());
             o.edtProxyUser->setText(QStringLiteral("ann"));
             o.edtProxyPassword->setText(QStringLiteral("pa ss"));
             o.spnReadTimeout->setValue(20);

@@ -223,7 +223,7 @@ private slots:
         QTest::addColumn<int>("attempt");
         QTest::addColumn<qint64>("wait");
         // Back-off 10 s doubling, cap 300 s.
-        QTest::newRow("none") << -1 << 1 << qint64(10000);
+        QTest::newRow("none, or garbage the client could not read") << -1 << 1 << qint64(10000);
         QTest::newRow("longer than the back-off") << 45 << 1 << qint64(45000);
         QTest::newRow("shorter than the back-off") << 3 << 1 << qint64(10000);
         QTest::newRow("in the past (0)") << 0 << 1 << qint64(10000);
@@ -258,23 +258,12 @@ private slots:
 
     void options_normalizedAndPresets()
     {
-        const TPacingOptions polite = TPacingOptions::Polite();
-        QCOMPARE(polite.MinDelayMs, 2000);
-        QCOMPARE(polite.MaxDelayMs, 6000);
-        QCOMPARE(polite.PauseEvery, 50);
-        QCOMPARE(polite.PauseMs, 60000);
-        QCOMPARE(polite.Retries, 3);
-        QCOMPARE(polite.BackoffStartMs, 10000);
-        QVERIFY(!polite.IsOff());
+        QCOMPARE(TPacingOptions::Polite(), Options(2000, 6000, 50, 60000, 3, 10000, 300000));
+        QVERIFY(!TPacingOptions::Polite().IsOff());
         QVERIFY(TPacingOptions::Off().IsOff());
-        QCOMPARE(polite.Normalized(), polite);
-        const TPacingOptions odd = Options(5000, 1000, -3, 7000, -1, 20000, 5000).Normalized();
-        QCOMPARE(odd.MinDelayMs, 5000);
-        QCOMPARE(odd.MaxDelayMs, 5000);
-        QCOMPARE(odd.PauseEvery, 0);
-        QCOMPARE(odd.PauseMs, 0);
-        QCOMPARE(odd.Retries, 0);
-        QCOMPARE(odd.BackoffCapMs, 20000);
+        // What a hand-edited settings file can hold comes out usable.
+        QCOMPARE(Options(5000, 1000, -3, 7000, -1, 20000, 5000).Normalized(),
+                 Options(5000, 5000, 0, 0, 0, 20000, 20000));
     }
 
     void hostOfAddress_data()
@@ -293,14 +282,6 @@ private slots:
         QFETCH(QByteArray, address);
         QFETCH(QByteArray, host);
         QCOMPARE(HostOfAddress(address), host);
-    }
-
-    void waitTexts()
-    {
-        QCOMPARE(PacingWaitText(12000), QStringLiteral("Waiting 12 s before the next request..."));
-        QCOMPARE(PacingWaitText(11001), QStringLiteral("Waiting 12 s before the next request..."));
-        QCOMPARE(PacingWaitText(5), QStringLiteral("Waiting 1 s before the next request..."));
-        QCOMPARE(PacingRetryText(20000), QStringLiteral("Waiting 20 s before trying again..."));
     }
 
     void runProgress_rateIncludesWaits()
@@ -335,7 +316,6 @@ private slots:
         QTest::newRow("seconds") << qint64(40000) << QStringLiteral("about 40 s left");
         QTest::newRow("minutes") << qint64(40 * 60000) << QStringLiteral("about 40 min left");
         QTest::newRow("hours") << qint64(125 * 60000) << QStringLiteral("about 2 h 05 min left");
-        QTest::newRow("nothing left") << qint64(0) << QStringLiteral("about 0 s left");
     }
     void timeLeftText()
     {

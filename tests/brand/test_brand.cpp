@@ -2,7 +2,10 @@
 #include "settings/SettingsCipher.h"
 #include "settings/SettingsFile.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +43,22 @@ const QByteArray Text = "<%%ApplicationName%%>Example Tool<%%/ApplicationName%%>
 QByteArray Entry(const QByteArray &tag, const QByteArray &value)
 {
     return "<%%" + tag + "%%>" + value + "<%%/" + tag + "%%>\r\n";
+}
+
+// A 1 x 1 GIF, and a PNG drawn here.
+const QByteArray
+    Gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\x00\x00\x00\xff\xff\xff\x21\xf9\x04\x01\x00"
+        "\x00\x00\x00\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3b",
+        43);
+QByteArray Png()
+{
+    QImage picture(40, 10, QImage::Format_RGB32);
+    picture.fill(qRgb(30, 90, 200));
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return data;
 }
 
 QList<QByteArray> WarningLines(const QByteArray &err)
@@ -217,8 +236,19 @@ private slots:
         QCOMPARE(WarningLines(r.err).size(), 2);
         QVERIFY(r.err.contains("banner1.dat") && r.err.contains("banner2.dat"));
 
+        // Files that only look like pictures are read as the program reads
+        // them: the strip would be hidden.
         QVERIFY(WriteFile(dir.filePath("banner1.dat"), "GIF89a"));
         QVERIFY(WriteFile(dir.filePath("banner2.dat"), "png"));
+        r = Brand({"check", plain});
+        QCOMPARE(r.exitCode, 5);
+        QCOMPARE(WarningLines(r.err).size(), 2);
+        QVERIFY2(r.err.contains("banner1.dat cannot be read as GIF") &&
+                     r.err.contains("banner2.dat cannot be read as PNG"),
+                 r.err.constData());
+
+        QVERIFY(WriteFile(dir.filePath("banner1.dat"), Gif));
+        QVERIFY(WriteFile(dir.filePath("banner2.dat"), Png()));
         r = Brand({"check", plain});
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.err.isEmpty(), r.err.constData());
@@ -273,6 +303,30 @@ private slots:
             << seventeen << true << QByteArray("Link17 is never read: a family holds at most");
         QTest::newRow("banner without address")
             << Entry("Banner1", "top.gif") << false << QByteArray("Banner1 has no address");
+        QTest::newRow("banner name without extension")
+            << Entry("Banner1", "top^http://a") << false << QByteArray("has no extension");
+        QTest::newRow("banner bytes of another format")
+            << Entry("Banner1", "top.png^http://a") << false
+            << QByteArray("banner1.dat cannot be read as PNG (the format the name \"top.png\"");
+        QTest::newRow("x.gif.png holding a GIF")
+            << Entry("Banner1", "x.gif.png^http://a") << false
+            << QByteArray("reads banner1.dat as an animated GIF, whatever its extension says");
+        QTest::newRow("Free with the Master pair")
+            << Entry("BranderType", "Free") + master + Entry("MasterPublID", "1") << true
+            << QByteArray("no news is ever fetched for Free");
+        QTest::newRow("tag with a blank")
+            << QByteArray("<%%Application Name%%>Demo<%%/Application Name%%>\r\n") +
+                   Entry("BranderCode", "x")
+            << false
+            << QByteArray("<%%Application Name%%> holds more than letters and digits, so it is "
+                          "not an entry the program reads");
+        QTest::newRow("tag with a dash")
+            << Entry("BranderCode", "x") + "<%%Link-1%%>a^b<%%/Link-1%%>\r\n"
+            << false << QByteArray("<%%Link-1%%> holds more than letters and digits");
+        QTest::newRow("value spanning lines")
+            << Entry("ApplicationName", "A") + Entry("AppHelpURL", "http://a/\r\nhelp") << true
+            << QByteArray("AppHelpURL spans lines: its value \"http://a/\\nhelp\" holds the line "
+                          "breaks");
         QTest::newRow("link with empty address")
             << Entry("Link1", "Caption^") << false << QByteArray("Link1 has no address");
         QTest::newRow("unknown tier")
@@ -288,7 +342,7 @@ private slots:
                    Entry("PlatinumPublID", "2")
             << false << QByteArray("MasterNewsBaseURL and MasterPublID are empty");
         QTest::newRow("banner file missing")
-            << Entry("Banner1", "a.png^http://a") + Entry("Banner2", "b.png^http://b") << true
+            << Entry("Banner1", "a.gif^http://a") + Entry("Banner2", "b.png^http://b") << true
             << QByteArray("Banner2 needs the picture file banner2.dat");
         QTest::newRow("placeholder in other case")
             << Entry("AffiliateURL", "http://a/?a=%%AFFILIATEID%%&b=%%AffiliateId%%") +
@@ -305,9 +359,6 @@ private slots:
         QTest::newRow("entry twice")
             << Entry("ApplicationName", "A") + Entry("ApplicationName", "B") << false
             << QByteArray("ApplicationName appears 2 times");
-        QTest::newRow("last news id in other case")
-            << Entry("ApplicationName", "A") + Entry("lastNewsID", "5") << true
-            << QByteArray("<%%lastNewsID%%> is read, but");
         QTest::newRow("zero byte")
             << Entry("ApplicationName", "A") + QByteArray(1, '\0') + Entry("BranderCode", "b")
             << true << QByteArray("zero byte at offset 46");
@@ -322,7 +373,7 @@ private slots:
         QFETCH(QByteArray, warning);
         QString file = dir.filePath("settings.txt");
         QVERIFY(WriteFile(file, text));
-        QVERIFY(WriteFile(dir.filePath("banner1.dat"), "picture"));
+        QVERIFY(WriteFile(dir.filePath("banner1.dat"), Gif));
         if (encrypt) {
             QVERIFY(EncryptSettingsFile(file, dir.filePath("dbsettings.dat")));
             file = dir.filePath("dbsettings.dat");
@@ -334,6 +385,102 @@ private slots:
         QVERIFY2(warnings[0].contains(warning), warnings[0].constData());
         QVERIFY(r.err.endsWith("1 warning\n"));
         QVERIFY(r.out.contains(encrypt ? "encrypted settings file" : "plain settings text"));
+    }
+
+    void check_lineBreaksInTier_areNamed()
+    {
+        const QString file = dir.filePath("settings.txt");
+        QVERIFY(WriteFile(file, Entry("ApplicationName", "A") + Entry("BranderType", "Gold\r\n")));
+        const Result r = Brand({"check", file});
+        QCOMPARE(r.exitCode, 5);
+        const QList<QByteArray> warnings = WarningLines(r.err);
+        QCOMPARE(warnings.size(), 2);
+        for (const QByteArray &w : warnings) {
+            QVERIFY2(w.contains("line breaks") && w.contains("\"Gold\\n\""), w.constData());
+            QVERIFY(!w.contains('\r'));
+        }
+    }
+
+    void check_lowerCaseLastNewsId_isClean()
+    {
+        // The program finds and rewrites the entry in any letter case.
+        const QString file = dir.filePath("settings.txt");
+        QVERIFY(WriteFile(file, Entry("ApplicationName", "A") + Entry("lastNewsID", "5")));
+        const Result r = Brand({"check", file});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("LastNewsId           5"));
+    }
+
+    void check_plainTextNamedDbsettings_isAnError()
+    {
+        QVERIFY(WriteFile(dir.filePath("dbsettings.dat"), Text));
+        Result r = Brand({"check", dir.filePath("dbsettings.dat")});
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.err.startsWith("error: ") && r.err.contains("is plain text") &&
+                     r.err.contains("fails its check"),
+                 r.err.constData());
+        QVERIFY(WarningLines(r.err).isEmpty());
+        // Under another name it is the text to encrypt, and checks clean.
+        QVERIFY(WriteFile(dir.filePath("settings.txt"), Text));
+        r = Brand({"check", dir.filePath("settings.txt")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.err.isEmpty());
+    }
+
+    void check_damagedEncryptedHoldingMarkers_isDamaged()
+    {
+        QVERIFY(WriteFile(dir.filePath("plain"), Text + Text));
+        QVERIFY(EncryptSettingsFile(dir.filePath("plain"), dir.filePath("dbsettings.dat")));
+        QByteArray damaged = ReadFile(dir.filePath("dbsettings.dat"));
+        damaged.replace(30, 3, "<%%");
+        QVERIFY(WriteFile(dir.filePath("dbsettings.dat"), damaged));
+        const Result r = Brand({"check", dir.filePath("dbsettings.dat")});
+        QCOMPARE(r.exitCode, 4);
+        QVERIFY2(IsOneLine(r.err) && r.err.contains("damaged"), r.err.constData());
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void check_unreadableFile_saysSo()
+    {
+        QVERIFY(QDir().mkdir(dir.filePath("dbsettings.dat")));
+        const Result r = Brand({"check", dir.filePath("dbsettings.dat")});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(IsOneLine(r.err) && r.err.contains("cannot read") &&
+                     r.err.contains("takes a settings file it cannot read as missing"),
+                 r.err.constData());
+    }
+
+    void check_skin_data()
+    {
+        QTest::addColumn<QByteArray>("skin");
+        QTest::addColumn<QByteArray>("warning"); // empty: none
+        QTest::newRow("a sheet") << QByteArray("#panBanner { background: #123456; }")
+                                 << QByteArray();
+        QTest::newRow("compressed sheet")
+            << qCompress(QByteArray("QFrame { color: red; }")) << QByteArray();
+        QTest::newRow("unclosed block") << QByteArray("QFrame { background: #aabbcc")
+                                        << QByteArray("not a style sheet Qt can parse");
+        QTest::newRow("not a sheet")
+            << QByteArray("Hello") << QByteArray("not a style sheet Qt can parse");
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)
+                                << QByteArray("holds no style sheet the program can read");
+    }
+    void check_skin()
+    {
+        QFETCH(QByteArray, skin);
+        QFETCH(QByteArray, warning);
+        QVERIFY(WriteFile(dir.filePath("mainskin.dat"), skin));
+        QVERIFY(WriteFile(dir.filePath("settings.txt"), Text));
+        const Result r = Brand({"check", dir.filePath("settings.txt")});
+        if (warning.isEmpty()) {
+            QCOMPARE(r.exitCode, 0);
+            QVERIFY2(r.err.isEmpty(), r.err.constData());
+            return;
+        }
+        QCOMPARE(r.exitCode, 5);
+        const QList<QByteArray> warnings = WarningLines(r.err);
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings[0].contains(warning), warnings[0].constData());
     }
 
     void help_explainsCommands()

@@ -6,10 +6,14 @@
 
 #include "app/FMain.h"
 #include "app/TApplication.h"
+#include "base/CommandContext.h"
+#include "base/HttpClient.h"
+#include "base/RunState.h"
 #include "settings/SettingsCipher.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -111,4 +115,45 @@ inline void WriteSettingsFile(const QString &programFolder, const QByteArrayList
 inline QByteArray LastNewsIdLine(const QByteArray &id)
 {
     return "<%%LastNewsId%%>" + id + "<%%/LastNewsId%%>";
+}
+
+// A real Gather Data run on one keyword, stopped by the user while its first
+// page waits. The stop flag stays set afterwards, as a Stop leaves it.
+inline void StopAGatherDataRun(NewsFixture &f)
+{
+    f.w->Context().List.addRow("golf");
+    f.slowDown("/google", 5000, 1);
+    ModalScript script;
+    AnswerSearchType(script, 0);
+    WhenRequested stopper(
+        f.box,
+        [](const auto &seen) {
+            for (const auto &r : seen)
+                if (r.path.rfind("/google", 0) == 0)
+                    return true;
+            return false;
+        },
+        [&] { QTest::mouseClick(f.w->btnGatherData, Qt::LeftButton); });
+    QTest::mouseClick(f.w->btnGatherData, Qt::LeftButton);
+    QVERIFY(stopper.fired());
+    QCOMPARE(f.w->btnGatherData->text(), QStringLiteral("Gather Data"));
+    f.box.clearFaults();
+}
+
+// Whether the HTTP client gives up on a request after its timeoutMs. Asks the
+// emulator once, for a file held back longer than that.
+inline bool ClientHonoursTimeOut(sandbox::Sandbox &box)
+{
+    sandbox::Fault slow;
+    slow.pathPrefix = "/liveupdate/";
+    slow.delayBeforeMs = 3000;
+    slow.times = 1;
+    box.addFault(slow);
+    TRunState run;
+    THttpClient http(run, QDir::tempPath());
+    const THttpClient::Result result =
+        http.Get(Bytes(box.liveUpdateBase()) + "mainappupdate.inf", nullptr, 300);
+    box.clearFaults();
+    box.clearRequests();
+    return !result.Ok;
 }

@@ -6,10 +6,14 @@
 
 #include "news/FNews.h"
 #include "news/FNewsHint.h"
+#include "news/NewsClient.h"
+#include "news/StartupCheck.h"
 #include "settings/SettingsFile.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -60,14 +64,19 @@ class TestNews : public QObject, NewsFixture
     {
         w->Timer1->start();
         QTRY_VERIFY_WITH_TIMEOUT(!RequestsUnder(box, "/liveupdate/").empty(), 10000);
-        QTRY_VERIFY(!w->RunState.Busy);
+        QTRY_VERIFY(!w->StartupCheck.Running());
     }
 
 private slots:
-    void initTestCase() { QVERIFY(box.start()); }
+    void initTestCase()
+    {
+        UseOwnPrivateRunFolder();
+        QVERIFY(box.start());
+    }
 
     void init()
     {
+        SetNewsTimeoutMs(0);
         resetNews({{3, "Third", "2006-03-14", "<p>three</p>"},
                    {2, "Second", "2006-02-02", "<p>two</p>"},
                    {1, "First", "2006-01-10", "<p>one</p>"}});
@@ -106,6 +115,10 @@ private slots:
         QCOMPARE(PostedFields(requests[0]), ListFields("PUB1001", "TARNWICK", "BM"));
         // The list holds this run's records only.
         QCOMPARE(w->NewsList.size(), 3);
+        // The gauge follows the request; the status texts are the page
+        // fetcher's alone.
+        QCOMPARE(w->MainStatusPanel->text(), QString());
+        QCOMPARE(w->MainGauge->value(), w->MainGauge->maximum());
     }
 
     void checkNews_replies_data()
@@ -162,6 +175,11 @@ private slots:
         for (int i = 0; i < msg.shown.size(); ++i)
             QCOMPARE(msg.shown[i].type,
                      i + 1 < msg.shown.size() ? MsgType::Warning : MsgType::Information);
+        // The canned reply answered the request as the program sent it.
+        QCOMPARE(newsRequests().size(), size_t(1));
+        QCOMPARE(newsRequests()[0].path, std::string("/news/getlastnews.php"));
+        QCOMPARE(PostedFields(newsRequests()[0]), ListFields("PUB1001", "TARNWICK", "BM"));
+        QCOMPARE(w->MainStatusPanel->text(), QString());
     }
 
     void checkNews_httpFailure_isUnreachable()
@@ -231,19 +249,75 @@ private slots:
         QVERIFY(!LMDHint()->IsUp());
     }
 
-    void afterStoppedGather_requestIsCut()
+    void afterStoppedGather_checkNewsStillAsks()
     {
-        // What a stopped Gather Data leaves behind.
+        // A Stop ends the run it stopped, not the next news check.
+        StopAGatherDataRun(*this);
+        QVERIFY(w->StopRequested);
+        const QString afterStop = w->MainStatusPanel->text();
+        box.clearRequests();
+        msg.clear();
+        QCOMPARE(checkNews().size(), 3);
+        QVERIFY(msg.texts().isEmpty());
+        QCOMPARE(newsRequests().size(), size_t(1));
+        QCOMPARE(PostedFields(newsRequests()[0]), ListFields("PUB1001", "TARNWICK", "BM"));
+        QVERIFY(!w->StopRequested);
+        // The news request wrote no status text over the gather's.
+        QCOMPARE(w->MainStatusPanel->text(), afterStop);
+    }
+
+    void stopFlagSet_startupSendsNothing()
+    {
+        // The start-up check is no user's start: a set flag (the window
+        // closing) keeps both its requests off the wire.
         w->StopRequested = true;
+        w->Timer1Timer();
+        QVERIFY(box.requests().empty());
+        QVERIFY(msg.texts().isEmpty());
+        QVERIFY(!LMDHint()->IsUp());
+    }
+
+    void userCommand_endsAStalledStartupCheckAtOnce()
+    {
+        // The service takes the start-up request and never answers it.
+        slowDown("/news/getlastnews.php", 30000, 1);
+        QStringList rows;
+        QString hintDuring;
+        WhenRequested user(
+            box,
+            [](const auto &seen) {
+                for (const auto &r : seen)
+                    if (r.path == "/news/getlastnews.php")
+                        return true;
+                return false;
+            },
+            [&] { rows = checkNews(); });
+        w->Timer1Timer();
+        QVERIFY(user.fired());
+        // Check News ran at once and whole; the start-up check ended quietly,
+        // without its hint or its update check.
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(newsRequests().size(), size_t(2));
+        QCOMPARE(PostedFields(newsRequests()[1]), ListFields("PUB1001", "TARNWICK", "BM"));
+        QVERIFY(RequestsUnder(box, "/liveupdate/").empty());
+        QVERIFY(!LMDHint()->IsUp());
+        QVERIFY(msg.texts().isEmpty());
+        QVERIFY(!w->StartupCheck.Running());
+        QVERIFY(!w->RunState.Busy);
+        QCOMPARE(w->MainStatusPanel->text(), QString());
+    }
+
+    void stalledService_checkNewsEndsAfterItsTimeOut()
+    {
+        if (!ClientHonoursTimeOut(box))
+            QSKIP("the HTTP client does not honour timeoutMs yet");
+        SetNewsTimeoutMs(400);
+        slowDown("/news/getlastnews.php", 20000, 1);
         QVERIFY(checkNews().isEmpty());
         QCOMPARE(msg.texts(), (QStringList{Unreachable, NoNews}));
-        QCOMPARE(w->MainStatusPanel->text(), QStringLiteral("Process aborted!"));
-
-        // Once a run clears the flag, news come through again.
+        // Nothing holds the window's one web command any more.
         msg.clear();
-        w->StopRequested = false;
         QCOMPARE(checkNews().size(), 3);
-        QCOMPARE(w->MainStatusPanel->text(), QStringLiteral("Process completed sucessfull!"));
     }
 
     void startup_data()
@@ -283,12 +357,19 @@ private slots:
 
         runStartupCheck();
         QVERIFY(msg.texts().isEmpty());
+        QCOMPARE(newsRequests().size(), size_t(1));
         QCOMPARE(PostedFields(newsRequests().at(0)),
                  ListFields("PUB1001", "TARNWICK", "BM", "lastcode"));
+        // Silent: no status text, whatever the answer.
+        QCOMPARE(w->MainStatusPanel->text(), QString());
         QCOMPARE(LMDHint()->IsUp(), !hint.isEmpty());
         if (!hint.isEmpty()) {
             QCOMPARE(LMDHint()->Text(), hint);
             QVERIFY(LMDHint()->isVisible());
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(LMDHint());
+            QVERIFY(a);
+            QCOMPARE(a->text(QAccessible::Name), QStringLiteral("You've Got A Message!"));
+            QCOMPARE(a->text(QAccessible::Description), hint.mid(hint.indexOf('\n') + 1));
         }
         // The check runs once per run, and stores nothing.
         QVERIFY(!w->Timer1->isActive());
@@ -302,6 +383,8 @@ private slots:
         runStartupCheck();
         QVERIFY(msg.texts().isEmpty());
         QVERIFY(!LMDHint()->IsUp());
+        // A failed start-up check shows nothing at all.
+        QCOMPARE(w->MainStatusPanel->text(), QString());
     }
 
     void hint_placementAndLife()
@@ -355,13 +438,17 @@ private slots:
         EventGapProbe probe;
         probe.start();
         // Another web command pressed meanwhile is refused.
-        QTimer::singleShot(300, w.get(),
-                           [this] { QTest::mouseClick(w->btnUpdate, Qt::LeftButton); });
+        QString refused;
+        QTimer::singleShot(300, w.get(), [&] {
+            QTest::mouseClick(w->btnUpdate, Qt::LeftButton);
+            refused = w->MainStatusPanel->text();
+        });
         QCOMPARE(checkNews().size(), 3);
         const qint64 worst = probe.stop();
         qInfo("worst gap between 10 ms timer ticks while Check News waited 1.2 s: %lld ms", worst);
         QVERIFY2(worst < 500, "the window stopped serving events while the news service was slow");
         QVERIFY(RequestsUnder(box, "/liveupdate/").empty());
+        QCOMPARE(refused, QLatin1String(RefusedWhileBusyText));
     }
 
 private:

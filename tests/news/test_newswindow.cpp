@@ -122,6 +122,13 @@ private slots:
 
     void selectingRows_showsTextAndStoresId()
     {
+        // The reseller's file goes on after the entry, behind a zero byte too.
+        WriteSettingsFile(programFolder(),
+                          {"<%%ApplicationName%%>Tarnwick<%%/ApplicationName%%>",
+                           LastNewsIdLine("3"), "<%%Link1%%>Help^http://help/<%%/Link1%%>",
+                           QByteArray("\0<%%Link2%%>x^y<%%/Link2%%>\r\rend", 32)});
+        const std::optional<QByteArray> before = ReadSettingsPlain(programFolder());
+        QVERIFY(before);
         withNewsWindow([&](TfrmNews &news) {
             clickRow(news, 1);
             QCOMPARE(shown(news), QStringLiteral("five"));
@@ -143,6 +150,10 @@ private slots:
                                                         {"something", ""}}));
         QCOMPARE(PostedFields(requests[1]).at(3), (QPair<QByteArray, QByteArray>{"newsid", "7"}));
         QVERIFY(msg.texts().isEmpty());
+        // Only the entry changed: every other byte of the reseller's file stays.
+        QByteArray expected = *before;
+        expected.replace(LastNewsIdLine("3"), LastNewsIdLine("7"));
+        QCOMPARE(ReadSettingsPlain(programFolder()), std::optional<QByteArray>(expected));
     }
 
     void pictureAndLink_workAsOnTheWelcomePage()
@@ -300,6 +311,40 @@ private slots:
         next->Timer1Timer();
         QVERIFY(next->LMDMessageHint1->IsUp());
         QCOMPARE(next->LMDMessageHint1->Text(), QStringLiteral("You've Got A Message!\r\nSeventh"));
+    }
+
+    // The id comes from the service unchecked: one that would add entries to
+    // the settings file is shown like any other but never stored.
+    void hostileId_shownButNeverWritten_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        QTest::newRow("CR LF and a welcome page")
+            << QByteArray("12\r\n<%%Welcome2%%><a href=\"http://evil/\">Update now</a>"
+                          "<%%/Welcome2%%>");
+        QTest::newRow("bare LF") << QByteArray("12\n<%%AppHelpURL%%>http://evil/<%%/AppHelpURL%%>");
+        QTest::newRow("zero byte") << QByteArray("12\0tail", 7);
+        QTest::newRow("marker") << QByteArray("12<%%/LastNewsId%%><%%LINK1%%>x");
+    }
+    void hostileId_shownButNeverWritten()
+    {
+        QFETCH(QByteArray, id);
+        const std::optional<QByteArray> before = ReadSettingsPlain(programFolder());
+        QVERIFY(before);
+        box.setNewsReply((id + "^Offer^2006-05-05" + Sep + "OK").toStdString());
+        withNewsWindow([&](TfrmNews &news) {
+            QCOMPARE(news.lvwItems->topLevelItemCount(), 1);
+            QCOMPARE(news.lvwItems->topLevelItem(0)->text(0), QStringLiteral("Offer"));
+            box.setNewsReply(("<p>offer text</p>" + Sep + "OK").toStdString());
+            clickRow(news, 0);
+            QCOMPARE(shown(news), QStringLiteral("offer text"));
+            QVERIFY(!news.Busy);
+        });
+        QCOMPARE(detailsRequests().size(), size_t(1));
+        QCOMPARE(PostedFields(detailsRequests().at(0)).at(3),
+                 (QPair<QByteArray, QByteArray>{"newsid", id}));
+        QCOMPARE(ReadSettingsPlain(programFolder()), before);
+        QCOMPARE(storedId(), QByteArray("3"));
+        QVERIFY(msg.texts().isEmpty());
     }
 
     void withoutSettingsFile_nothingIsWritten()

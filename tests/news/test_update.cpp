@@ -3,11 +3,20 @@
 
 #include "NewsTestSupport.h"
 
+#include "news/NewsClient.h"
+#include "news/StartupCheck.h"
 #include "news/UpdateCheck.h"
+#include "platform/PrivateFolder.h"
 
+#include "platform/Platform.h"
+
+#include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <clocale>
 
 namespace {
 const QString NoUpdates = QStringLiteral("There's no new updates for this application!");
@@ -28,7 +37,10 @@ class TestUpdate : public QObject, NewsFixture
 {
     Q_OBJECT
 
-    QString localCopy() const { return programFolder() + QStringLiteral("mainappupdate.inf"); }
+    // The local copy lies in the user's private folder, never beside the
+    // program.
+    QString localCopy() const { return UpdateDescriptionCopyPath(); }
+    QString besideProgram() const { return programFolder() + QStringLiteral("mainappupdate.inf"); }
     QString argsFile() const { return programFolder() + QStringLiteral("updater-args.txt"); }
     void clickUpdate() { QTest::mouseClick(w->btnUpdate, Qt::LeftButton); }
     std::vector<sandbox::RecordedRequest> updateRequests() const
@@ -37,10 +49,16 @@ class TestUpdate : public QObject, NewsFixture
     }
 
 private slots:
-    void initTestCase() { QVERIFY(box.start()); }
+    void initTestCase()
+    {
+        UseOwnPrivateRunFolder();
+        QVERIFY(box.start());
+    }
 
     void init()
     {
+        SetNewsTimeoutMs(0);
+        QFile::remove(localCopy());
         box.clearFaults();
         box.clearRequests();
         box.clearUpdateDescription();
@@ -91,9 +109,23 @@ private slots:
             QCOMPARE(msg.shown[0].buttons, MsgButtons::Ok);
         }
         QCOMPARE(msg.shown[0].type, MsgType::Information);
-        // The downloaded description stays beside the program, Cancel or not.
+        // The downloaded description stays in the private folder, Cancel or
+        // not, and nothing lands beside the program.
         QVERIFY(QFile::exists(localCopy()));
+        QVERIFY(!QFile::exists(besideProgram()));
         QVERIFY(w->isVisible());
+    }
+
+    // Numbers read the same under a C library locale with a decimal comma.
+    void versions_underCLibraryDecimalComma_data() { versions_data(); }
+    void versions_underCLibraryDecimalComma()
+    {
+        const QByteArray before = setlocale(LC_ALL, nullptr);
+        if (!setlocale(LC_ALL, "de_DE.UTF-8") && !setlocale(LC_ALL, "de_DE.utf8"))
+            QSKIP("the de_DE.UTF-8 locale is not installed (scripts/install-deps.sh makes it)");
+        auto restore = qScopeGuard([&] { setlocale(LC_ALL, before.constData()); });
+        QCOMPARE(QByteArray(localeconv()->decimal_point), QByteArray(","));
+        versions();
     }
 
     void descriptionSpelling_data()
@@ -174,18 +206,70 @@ private slots:
         QCOMPARE(msg.texts(), QStringList{Offer(QStringLiteral("2.02"))});
     }
 
-    void unwritableFolder_startsNothing()
+    void readOnlyProgramFolder_stillFindsTheUpdate()
+    {
+        box.setPublishedVersion("3.0");
+        QFile::Permissions was = QFile::permissions(folder->path());
+        QVERIFY(QFile::setPermissions(folder->path(), QFile::ReadOwner | QFile::ExeOwner));
+        auto restore = qScopeGuard([&] { QFile::setPermissions(folder->path(), was); });
+        msg.answers = {MsgResult::Cancel};
+        clickUpdate();
+        QCOMPARE(msg.texts(), QStringList{Offer(QStringLiteral("3.0"))});
+        QVERIFY(QFile::exists(localCopy()));
+        QVERIFY(!QFile::exists(besideProgram()));
+    }
+
+    void copyCannotBeMade_startsNothing()
     {
         box.setPublishedVersion("3.0");
         WriteRecordingUpdater(programFolder(), argsFile());
-        // A directory in the file's place cannot be replaced, as in a
-        // read-only program folder (which root would still write).
+        // A directory in the copy's place cannot be replaced.
         QVERIFY(QDir().mkpath(localCopy()));
+        auto removeIt = qScopeGuard([&] { QDir(localCopy()).removeRecursively(); });
         clickUpdate();
         QCOMPARE(msg.texts(), QStringList{NoUpdates});
         QTest::qWait(200);
         QVERIFY(!QFile::exists(argsFile()));
         QVERIFY(w->isVisible());
+    }
+
+    void privateFolder_isTheUsersOwn()
+    {
+        const QString folderPath = PrivateRunFolder();
+        QVERIFY(!folderPath.isEmpty());
+        QVERIFY(!folderPath.startsWith(programFolder()));
+        QCOMPARE(QFileInfo(folderPath).permissions() &
+                     (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                      QFile::WriteOther | QFile::ExeOther),
+                 QFile::Permissions());
+        QCOMPARE(QFileInfo(localCopy()).absolutePath() + QLatin1Char('/'),
+                 QFileInfo(folderPath).absoluteFilePath() +
+                     (folderPath.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")));
+    }
+
+    // The program's own addresses name no live-update host this project
+    // does not control: a build names one only when it is configured so.
+    void builtInAddresses_noForeignLiveUpdateHost()
+    {
+        const QByteArray base = Endpoints::BuiltIn().LiveUpdate;
+        QVERIFY2(!base.contains("www.tarnwick.com"), base.constData());
+        if (!base.isEmpty())
+            QVERIFY(base.endsWith("/liveupdate/tarnwick/"));
+    }
+
+    void noLiveUpdateHost_asksNobody()
+    {
+        Endpoints urls = SandboxEndpoints(box);
+        urls.LiveUpdate.clear();
+        w.reset();
+        w = OpenMainWindow(urls, programFolder(), msg);
+        QVERIFY(w);
+        box.setPublishedVersion("9.0");
+        clickUpdate();
+        QCOMPARE(msg.texts(), QStringList{NoUpdates});
+        w->CheckForUpdates(true);
+        QCOMPARE(msg.texts(), QStringList{NoUpdates});
+        QVERIFY(box.requests().empty());
     }
 
     void updater_data()
@@ -217,9 +301,19 @@ private slots:
         else if (updater == QLatin1String("blocked"))
             WriteAll(programFolder() + QStringLiteral("Updater.exe"), "#!/bin/sh\n", false);
         msg.answers = answers;
+        // The updater is started owned by the main window.
+        const quintptr window = quintptr(w->winId());
+        QList<quintptr> owners;
+        platform::SetStartProgramObserver(
+            [&](const QString &, const QStringList &, quintptr owner) { owners.append(owner); });
+        auto unwatch = qScopeGuard([] { platform::SetStartProgramObserver({}); });
         clickUpdate();
 
         QCOMPARE(msg.texts(), expected);
+        if (updater == QLatin1String("blocked") || started)
+            QCOMPARE(owners, QList<quintptr>{window});
+        else
+            QVERIFY(owners.isEmpty());
         if (expected.size() > 1 && expected.last() == Missing)
             QCOMPARE(msg.shown.last().type, MsgType::Warning);
         QCOMPARE(w->isVisible(), !started);
@@ -233,13 +327,48 @@ private slots:
         QCOMPARE(ReadAll(argsFile()), "3\n" + base + "\n2.01\nA\n");
     }
 
-    void stoppedGather_cutsTheDownload()
+    // A Stop ends the run it stopped: Check Updates afterwards still asks.
+    void afterAStoppedGather_checkUpdatesStillAsks()
     {
         box.setPublishedVersion("5.0");
+        StopAGatherDataRun(*this);
+        QVERIFY(w->StopRequested);
+        box.clearRequests();
+        msg.clear();
+        msg.answers = {MsgResult::Cancel};
+        clickUpdate();
+        QCOMPARE(msg.texts(), QStringList{Offer(QStringLiteral("5.0"))});
+        QCOMPARE(updateRequests().size(), size_t(1));
+    }
+
+    // The start-up check is no user's start: a flag set by the window's close
+    // keeps its download from going out at all.
+    void stopFlagSet_sendsNothing()
+    {
+        box.setPublishedVersion("5.0");
+        WriteAll(localCopy(), "[APPLICATION]\nVersion=9.0\n");
         w->StopRequested = true;
+        w->CheckForUpdates(true);
+        QVERIFY(msg.texts().isEmpty());
+        QVERIFY(updateRequests().empty());
+        QVERIFY(!QFile::exists(localCopy()));
+    }
+
+    void stalledService_endsAfterItsTimeOut()
+    {
+        if (!ClientHonoursTimeOut(box))
+            QSKIP("the HTTP client does not honour timeoutMs yet");
+        SetNewsTimeoutMs(400);
+        slowDown("/liveupdate/", 20000, 1);
+        box.setPublishedVersion("5.0");
         clickUpdate();
         QCOMPARE(msg.texts(), QStringList{NoUpdates});
         QVERIFY(!QFile::exists(localCopy()));
+        // The guard is free again: the next check goes through.
+        msg.clear();
+        msg.answers = {MsgResult::Cancel};
+        clickUpdate();
+        QCOMPARE(msg.texts(), QStringList{Offer(QStringLiteral("5.0"))});
     }
 
     void slowService_windowKeepsServingEvents()
@@ -258,10 +387,16 @@ private slots:
     void secondClickWhileWaiting_isRefused()
     {
         slowDown("/liveupdate/", 600, 1);
-        QTimer::singleShot(150, w.get(), [this] { clickUpdate(); });
+        QString status;
+        QTimer::singleShot(150, w.get(), [&] {
+            clickUpdate();
+            status = w->MainStatusPanel->text();
+        });
         clickUpdate();
         QCOMPARE(updateRequests().size(), size_t(1));
         QCOMPARE(msg.texts(), QStringList{NoUpdates});
+        // The refused click says why.
+        QCOMPARE(status, QLatin1String(RefusedWhileBusyText));
     }
 };
 

@@ -28,6 +28,12 @@ QByteArray Entry(const QByteArray &tag, const QByteArray &value)
     return "<%%" + tag + "%%>" + value + "<%%/" + tag + "%%>\r\n";
 }
 
+// A byte string that may hold zero bytes.
+template <size_t N> QByteArray Raw(const char (&text)[N])
+{
+    return QByteArray(text, qsizetype(N - 1));
+}
+
 QByteArray Family(const QByteArray &tag, int count, const QByteArray &prefix)
 {
     QByteArray text;
@@ -400,22 +406,45 @@ private slots:
         QTest::newRow("replaced in place")
             << QByteArray("a\r\n<%%LastNewsId%%>7<%%/LastNewsId%%>\r\nb\r\n")
             << QByteArray("a\r\n<%%LastNewsId%%>42<%%/LastNewsId%%>\r\nb\r\n");
-        QTest::newRow("other content of the line kept")
+        QTest::newRow("other content of the line kept, its line end too")
             << QByteArray("x <%%LastNewsId%%>7<%%/lastnewsid%%> y\n")
-            << QByteArray("x <%%LastNewsId%%>42<%%/LastNewsId%%> y\r\n");
+            << QByteArray("x <%%LastNewsId%%>42<%%/LastNewsId%%> y\n");
         QTest::newRow("no end marker: rest of the line")
             << QByteArray("<%%LastNewsId%%>7 junk\nnext")
-            << QByteArray("<%%LastNewsId%%>42<%%/LastNewsId%%>\r\nnext\r\n");
+            << QByteArray("<%%LastNewsId%%>42<%%/LastNewsId%%>\nnext");
         QTest::newRow("first of two lines only")
             << QByteArray("<%%LastNewsId%%>1<%%/LastNewsId%%>\r<%%LastNewsId%%>2<%%/LastNewsId%%>")
-            << QByteArray("<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n"
-                          "<%%LastNewsId%%>2<%%/LastNewsId%%>\r\n");
-        QTest::newRow("marker in other case is not the line")
+            << QByteArray("<%%LastNewsId%%>42<%%/LastNewsId%%>\r"
+                          "<%%LastNewsId%%>2<%%/LastNewsId%%>");
+        QTest::newRow("marker in other case is the entry the reader reads")
             << QByteArray("<%%lastnewsid%%>7<%%/lastnewsid%%>\r\n")
-            << QByteArray("<%%lastnewsid%%>7<%%/lastnewsid%%>\r\n"
-                          "<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n");
+            << QByteArray("<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n");
+        QTest::newRow("mixed case marker mid-file")
+            << QByteArray("a\n<%%LASTnewsID%%>7<%%/LastNewsID%%>\nb")
+            << QByteArray("a\n<%%LastNewsId%%>42<%%/LastNewsId%%>\nb");
         QTest::newRow("empty text")
             << QByteArray() << QByteArray("<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n");
+        // Every byte but the entry's stays as it was.
+        QTest::newRow("zero byte: inserted where the reader stops, the rest kept")
+            << Raw("a\r\nb\0<%%Link1%%>x^y<%%/Link1%%>\xff")
+            << Raw("a\r\nb\r\n<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n\0<%%Link1%%>x^y"
+                   "<%%/Link1%%>\xff");
+        QTest::newRow("zero byte after the entry")
+            << Raw("<%%LastNewsId%%>7<%%/LastNewsId%%>\r\n\0tail\r\n")
+            << Raw("<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n\0tail\r\n");
+        QTest::newRow("a marker behind the zero byte is not the reader's")
+            << Raw("a\n\0<%%LastNewsId%%>7<%%/LastNewsId%%>")
+            << Raw("a\n<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n\0<%%LastNewsId%%>7"
+                   "<%%/LastNewsId%%>");
+        QTest::newRow("bare CR line ends")
+            << QByteArray("a\r<%%LastNewsId%%>7<%%/LastNewsId%%>\rb\r\r")
+            << QByteArray("a\r<%%LastNewsId%%>42<%%/LastNewsId%%>\rb\r\r");
+        QTest::newRow("bare LF line ends, appended")
+            << QByteArray("a\nb\n\n")
+            << QByteArray("a\nb\n\n<%%LastNewsId%%>42<%%/LastNewsId%%>\r\n");
+        QTest::newRow("invalid UTF-8 around the entry")
+            << QByteArray("\xff\xfe\xc3(<%%LastNewsId%%>7<%%/LastNewsId%%>\xe2\x82\n\xc0\xaf")
+            << QByteArray("\xff\xfe\xc3(<%%LastNewsId%%>42<%%/LastNewsId%%>\xe2\x82\n\xc0\xaf");
     }
 
     void lastNewsId_lineRules()
@@ -423,6 +452,51 @@ private slots:
         QFETCH(QByteArray, plain);
         QFETCH(QByteArray, expected);
         QCOMPARE(WithLastNewsId(plain, "42"), expected);
+    }
+
+    void lastNewsId_thatCouldAddEntries_isNotWritten_data()
+    {
+        QTest::addColumn<QByteArray>("id");
+        QTest::newRow("CR LF and a welcome page")
+            << QByteArray("12\r\n<%%Welcome2%%><a href=\"http://evil/\">Update now</a>"
+                          "<%%/Welcome2%%>");
+        QTest::newRow("bare CR") << QByteArray("12\rx");
+        QTest::newRow("bare LF") << QByteArray("12\n");
+        QTest::newRow("zero byte") << Raw("12\0x");
+        QTest::newRow("marker on the line") << QByteArray("12<%%/LastNewsId%%><%%Link1%%>a^b");
+    }
+    void lastNewsId_thatCouldAddEntries_isNotWritten()
+    {
+        QFETCH(QByteArray, id);
+        QVERIFY(!IsStorableNewsId(id));
+        const QByteArray settings = Entry("ApplicationName", "Demo") +
+                                    "<%%LastNewsId%%>3<%%/LastNewsId%%>\r\n" +
+                                    Family("Link", 1, "L");
+        QCOMPARE(WithLastNewsId(settings, id), settings);
+        Install(settings);
+        const QByteArray before = ReadFile(SettingsPath());
+        WriteLastNewsId(folder, id);
+        QCOMPARE(ReadFile(SettingsPath()), before);
+        QCOMPARE(ReadLastNewsId(folder), QByteArray("3"));
+        QVERIFY(IsStorableNewsId("12"));
+        QVERIFY(IsStorableNewsId(""));
+        QVERIFY(IsStorableNewsId("<%abc%%>"));
+    }
+
+    void lastNewsId_zeroByteFile_keepsEverythingThroughTheFile()
+    {
+        const QByteArray settings = Entry("ApplicationName", "Demo") + QByteArray("\0", 1) +
+                                    Family("Link", 2, "L") + "\xff\xfe\r";
+        Install(settings);
+        WriteLastNewsId(folder, "9");
+        QCOMPARE(ReadLastNewsId(folder), QByteArray("9"));
+        WriteLastNewsId(folder, "10");
+        QCOMPARE(ReadLastNewsId(folder), QByteArray("10"));
+        const std::optional<QByteArray> plain = ReadSettingsPlain(folder);
+        QVERIFY(plain);
+        QCOMPARE(*plain, Entry("ApplicationName", "Demo") +
+                             "<%%LastNewsId%%>10<%%/LastNewsId%%>\r\n" + QByteArray("\0", 1) +
+                             Family("Link", 2, "L") + "\xff\xfe\r");
     }
 
     void lastNewsId_appendedReplacedReadBackThroughTheFile()

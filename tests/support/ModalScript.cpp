@@ -9,6 +9,8 @@
 #include <QTimer>
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QWidget>
 
 void SaveShot(QWidget &widget, const QString &name)
@@ -20,9 +22,20 @@ void SaveShot(QWidget &widget, const QString &name)
     widget.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+void UseOwnPrivateRunFolder()
+{
+    // Test programs run side by side; each keeps its private files apart.
+    static QTemporaryDir folder;
+    static const bool set = [] {
+        return qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.path()));
+    }();
+    Q_UNUSED(set);
+}
+
 std::unique_ptr<TfrmMain> OpenMainWindow(const Endpoints &urls, const QString &programFolder,
                                          ScriptedMessageBox &msg, bool reportErrors)
 {
+    UseOwnPrivateRunFolder();
     auto window = std::make_unique<TfrmMain>(urls, programFolder);
     // The start-up news and update check would put its own requests on the
     // wire at a moment that depends on the machine's load; a test that wants

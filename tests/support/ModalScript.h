@@ -56,6 +56,10 @@ class TfrmMain;
 class ScriptedMessageBox;
 struct Endpoints;
 
+// Points the user's runtime folder at one of this test program's own, before
+// the program first asks for its private folder. OpenMainWindow does it.
+void UseOwnPrivateRunFolder();
+
 // Opens the real main window on a program folder (with its trailing
 // separator), with msg answering every box; with reportErrors the general
 // error handler's boxes too (undo it with TApplication::SetErrorBox(nullptr)).

@@ -1,9 +1,11 @@
 #include "SettingsCheck.h"
 
+#include "settings/BrandingRules.h"
 #include "settings/SettingsFile.h"
 #include "util/UUtils.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
@@ -47,37 +49,43 @@ QByteArray Start(const QByteArray &name)
     return "<%%" + name + "%%>";
 }
 
-bool IsTagByte(char c)
+bool HasLineBreak(const QByteArray &value)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '/';
+    return value.contains('\r') || value.contains('\n');
 }
 
 struct Marker
 {
-    QByteArray name; // as written
+    QByteArray name; // as written, without the "/" of an end marker
     qsizetype at;
+    bool end = false;
 };
 
-// Every start marker in the text, wherever it stands.
-QList<Marker> StartMarkers(const QByteArray &text)
+// Everything written as a marker, "<%%", a name, "%%>", wherever it stands
+// and whatever the name holds (the program knows names of letters and
+// digits only). Markers of an end marker count apart.
+QList<Marker> AllMarkers(const QByteArray &text)
 {
+    constexpr qsizetype LongestName = 64;
     QList<Marker> markers;
     qsizetype pos = 0;
     for (;;) {
         const qsizetype at = text.indexOf("<%%", pos);
         if (at < 0)
             break;
-        qsizetype end = at + 3;
-        while (end < text.size() && end - at < 64 && IsTagByte(text[end]))
-            ++end;
-        const QByteArray name = text.mid(at + 3, end - at - 3);
         pos = at + 3;
-        if (name.isEmpty() || name.startsWith('/') || name.contains('/') ||
-            text.mid(end, 3) != "%%>")
+        const qsizetype close = text.indexOf("%%>", at + 3);
+        const qsizetype next = text.indexOf("<%%", at + 3);
+        if (close < 0 || (next >= 0 && next < close) || close - at - 3 > LongestName)
             continue;
-        markers.append({name, at});
-        pos = end + 3;
+        QByteArray name = text.mid(at + 3, close - at - 3);
+        const bool end = name.startsWith('/');
+        if (end)
+            name.remove(0, 1);
+        if (name.isEmpty())
+            continue;
+        markers.append({name, at, end});
+        pos = close + 3;
     }
     return markers;
 }
@@ -100,10 +108,11 @@ class Checker
 {
 public:
     Checker(const QByteArray &plain, const QString &folder)
-        : trace(TraceSettingsText(plain)), folder(folder), markers(StartMarkers(trace.Text))
+        : trace(TraceSettingsText(plain)), folder(folder), markers(AllMarkers(trace.Text))
     {
         for (const Marker &m : markers)
-            ++counts[m.name.toUpper()];
+            if (!m.end)
+                ++counts[m.name.toUpper()];
     }
 
     TSettingsReport Run(const QByteArray &plain)
@@ -116,6 +125,7 @@ public:
         CheckTier();
         CheckAffiliate();
         CheckMarkers();
+        CheckSkin();
         return report;
     }
 
@@ -162,6 +172,12 @@ private:
                 continue;
             }
             any = true;
+            // Values that may run over lines: the about text and the pages.
+            const bool multiLine = e.Tag == "AboutText" || e.Tag == "Welcome";
+            if (!multiLine && !e.EndMissing && HasLineBreak(e.Value))
+                Warn(name + " spans lines: its value " + Quoted(OneLine(e.Value)) +
+                     " holds the line breaks between its markers (shown as \\n), and they are "
+                     "part of it; put the value and both markers on one line");
             if (e.EndMissing)
                 Warn(name + " has no end marker " + Quoted("<%%/" + name + "%%>") +
                      ": it reads as empty, and the entries after it are searched from its "
@@ -187,6 +203,8 @@ private:
             const QByteArray stop = family + QByteArray::number(members.size() + 1);
             QMap<qint64, QByteArray> present; // numbers in the text, beyond what was read
             for (const Marker &m : markers) {
+                if (m.end)
+                    continue;
                 // The number after the last one read has been tried unless
                 // the family was full; what stopped it is reported above.
                 const qint64 n = FamilyNumber(m.name.toUpper(), family);
@@ -226,10 +244,41 @@ private:
         if (!banner)
             return;
         const QString file = QStringLiteral("banner%1.dat").arg(number);
-        if (!QFileInfo::exists(QDir(folder).filePath(file)))
+        const QString path = QDir(folder).filePath(file);
+        if (!QFileInfo::exists(path)) {
             Warn(name + " needs the picture file " + file.toLatin1() +
                  " beside the settings file: without it the banner strip is hidden when this "
                  "banner is drawn");
+            return;
+        }
+        if (fields.value(0).isEmpty())
+            return;
+        CheckBannerPicture(name, BannerFileName(fields[0]), file.toLatin1(), path);
+    }
+
+    // The picture read as the program reads it: the format comes from the
+    // entry's name, not from the bytes.
+    void CheckBannerPicture(const QByteArray &name, const QByteArray &picture,
+                            const QByteArray &file, const QString &path)
+    {
+        const bool animated = BannerIsAnimated(picture);
+        const QByteArray format = animated ? QByteArray("gif") : BannerExtensionFormat(picture);
+        if (animated && !picture.toLower().endsWith(".gif"))
+            Warn(name + "'s picture name " + Quoted(OneLine(picture)) +
+                 " holds \".gif\": the program reads " + file +
+                 " as an animated GIF, whatever its extension says");
+        if (format.isEmpty()) {
+            Warn(name + "'s picture name " + Quoted(OneLine(picture)) +
+                 " has no extension to tell its format: the banner strip is hidden when this "
+                 "banner is drawn");
+            return;
+        }
+        QFile f(path);
+        const QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        if (!DecodeBanner(picture, data))
+            Warn(file + " cannot be read as " + format.toUpper() + " (the format the name " +
+                 Quoted(OneLine(picture)) + " of " + name +
+                 " selects): the banner strip is hidden when this banner is drawn");
     }
 
     void CheckTier()
@@ -243,9 +292,12 @@ private:
             for (const QByteArray &t : tiers)
                 if (t.toUpper() == type.toUpper())
                     like = t;
-            Warn("BranderType " + Quoted(type) +
-                 (like.isEmpty() ? QByteArray(" is none of Master, Platinum, Gold and Free")
-                                 : " is not " + Quoted(like) + " (letter case counts)") +
+            const QByteArray cause =
+                HasLineBreak(type) ? QByteArray(" holds line breaks (shown as \\n) that are part "
+                                                "of the value")
+                : like.isEmpty()   ? QByteArray(" is none of Master, Platinum, Gold and Free")
+                                   : " is not " + Quoted(like) + " (letter case counts)";
+            Warn("BranderType " + Quoted(OneLine(type)) + cause +
                  ": no tier applies, the News button is hidden and no news is fetched");
             return;
         }
@@ -258,6 +310,10 @@ private:
             Warn("BranderType " + type + " uses " + pair + "NewsBaseURL and " + pair +
                  "PublID, but " + missing.join(" and ") + (missing.size() > 1 ? " are" : " is") +
                  " empty: the News button is hidden and no news is fetched");
+        else if (type == "Free")
+            Warn("BranderType Free shows the News button by the Master pair, but no news is "
+                 "ever fetched for Free: the start-up check asks nothing and the News button "
+                 "answers \"There's no news for this application!\"");
     }
 
     void CheckAffiliate()
@@ -293,18 +349,43 @@ private:
             for (const char *f : Families)
                 family = family || FamilyNumber(upper, f) > 0;
             if (!family && !known.contains(upper)) {
-                Warn(Start(m.name) + " is not an entry the program reads: it is ignored");
+                const QByteArray written = m.end ? "<%%/" + m.name + "%%>" : Start(m.name);
+                Warn(OneLine(written) +
+                     (IsTagName(m.name) ? QByteArray()
+                                        : " holds more than letters and digits, so it") +
+                     " is not an entry the program reads: it is ignored");
                 continue;
             }
             if (const int n = counts.value(upper); n > 1)
                 Warn(m.name + " appears " + QByteArray::number(n) +
                      " times: only one of them is read");
-            if (upper == "LASTNEWSID" && m.name != "LastNewsId")
-                Warn(Start(m.name) +
-                     " is read, but the program stores the last news item read only under " +
-                     Quoted("<%%LastNewsId%%>") +
-                     " as written here: it would add a second line and keep reading this one");
         }
+    }
+
+    static bool IsTagName(const QByteArray &name)
+    {
+        return std::all_of(name.begin(), name.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        });
+    }
+
+    // The skin beside the settings, read as the program reads it.
+    void CheckSkin()
+    {
+        QFile f(QDir(folder).filePath(QStringLiteral("mainskin.dat")));
+        if (!f.exists())
+            return;
+        if (!f.open(QIODevice::ReadOnly)) {
+            Warn("mainskin.dat cannot be read: the program keeps its built-in look");
+            return;
+        }
+        const QString sheet = DecodeSkin(f.readAll());
+        if (sheet.isEmpty())
+            Warn("mainskin.dat holds no style sheet the program can read (empty, not text, or "
+                 "damaged): the program keeps its built-in look");
+        else if (!StyleSheetParses(sheet))
+            Warn("mainskin.dat is not a style sheet Qt can parse: the program keeps its "
+                 "built-in look");
     }
 };
 

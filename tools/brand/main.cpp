@@ -6,8 +6,8 @@
 #include "settings/AesLib.h"
 #include "settings/SettingsCipher.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -50,7 +50,8 @@ const char HelpText[] =
     "\n"
     "Exit status: 0 done, 1 bad command line, 2 a file cannot be read or\n"
     "written, 3 wrong password, or not an encrypted settings file, 4 damaged,\n"
-    "5 check found something to warn about.\n";
+    "5 check found something to warn about, or a plain text named\n"
+    "dbsettings.dat.\n";
 
 int Fail(int code, const QString &message)
 {
@@ -161,16 +162,32 @@ int Decrypt(const QByteArray &password, const QString &inPath, const QString &ou
 int Check(const QByteArray &password, const QString &path)
 {
     QByteArray bytes, plain;
-    if (const int status = ReadInput(password, path, bytes); status != Ok)
-        return status;
-    // A file that does not decrypt is taken as plain text when it holds an
-    // entry marker at all.
+    if (password.size() > aes::MaxPasswordLength)
+        return ReadInput(password, path, bytes);
+    {
+        QFile in(path);
+        bool read = in.open(QIODevice::ReadOnly);
+        if (read) {
+            bytes = in.readAll();
+            read = in.error() == QFileDevice::NoError;
+        }
+        if (!read)
+            return Fail(FileError, QStringLiteral("cannot read %1: %2; the program takes a "
+                                                  "settings file it cannot read as missing "
+                                                  "(its designed look, every setting empty)")
+                                       .arg(path, in.errorString()));
+    }
+    // The encrypted format's header decides: a file whose password check
+    // passes is an encrypted one, damaged or not. Anything else is taken as
+    // plain text when it holds an entry marker at all.
     QByteArray kind = "encrypted settings file";
+    bool plainText = false;
     if (const Decryption result = DecryptBytes(password, bytes, plain); result != Decryption::Ok) {
-        if (!bytes.contains("<%%"))
+        if (result == Decryption::Damaged || !bytes.contains("<%%"))
             return DecryptFailure(result, path);
         kind = "plain settings text";
         plain = bytes;
+        plainText = true;
     }
 
     const TSettingsReport report = CheckSettingsText(plain, QFileInfo(path).absolutePath());
@@ -179,14 +196,25 @@ int Check(const QByteArray &password, const QString &path)
     for (const QByteArray &line : report.Listing)
         PrintLine(stdout, "  " + line);
     std::fflush(stdout);
+    // The program reads its settings file only encrypted.
+    const bool plainAsSettings =
+        plainText && QFileInfo(path).fileName().compare(QLatin1String("dbsettings.dat"),
+                                                        Qt::CaseInsensitive) == 0;
+    if (plainAsSettings)
+        PrintLine(stderr, "error: " + QFile::encodeName(path) +
+                              " is plain text, but the program reads dbsettings.dat only "
+                              "encrypted: it would take this file as one that fails its check "
+                              "(every setting empty, no News button, no banner, no links); "
+                              "make it with: tarnwick-brand encrypt PLAIN dbsettings.dat");
     for (const QByteArray &warning : report.Warnings)
         PrintLine(stderr, "warning: " + warning);
-    if (report.Warnings.isEmpty()) {
+    if (report.Warnings.isEmpty() && !plainAsSettings) {
         PrintLine(stdout, "no warnings");
         return Ok;
     }
-    PrintLine(stderr, QByteArray::number(report.Warnings.size()) +
-                          (report.Warnings.size() == 1 ? " warning" : " warnings"));
+    if (!report.Warnings.isEmpty())
+        PrintLine(stderr, QByteArray::number(report.Warnings.size()) +
+                              (report.Warnings.size() == 1 ? " warning" : " warnings"));
     return Warnings;
 }
 
@@ -211,6 +239,12 @@ std::optional<QByteArray> RawOptionValue(const QList<QByteArray> &args, const QB
     return value;
 }
 
+void QuietQt(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "tarnwick-brand: %s\n", qPrintable(message));
+}
+
 std::optional<QByteArray> FromHex(const QString &hex)
 {
     if (hex.size() % 2 != 0 || !std::all_of(hex.begin(), hex.end(), [](QChar c) {
@@ -228,7 +262,12 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         rawArgs.append(QByteArray(argv[i]));
 
-    QCoreApplication app(argc, argv);
+    // Pictures and skins are read with the program's own code, which needs
+    // a GUI application; it never shows a window, and the application's own
+    // chatter (no runtime folder, fonts) is not for the reseller.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietQt);
+    QApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this text."));
