@@ -114,7 +114,12 @@ void BM_LibcurlClient(benchmark::State &state)
     Report(state, i, Box().requests().size());
     Box().clearFaults();
 }
-BENCHMARK(BM_LibcurlClient)->Arg(0)->Arg(1)->ArgName("closed")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LibcurlClient)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("closed")
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_OldQtClient(benchmark::State &state)
 {
@@ -129,7 +134,12 @@ void BM_OldQtClient(benchmark::State &state)
     Report(state, i, Box().requests().size());
     Box().clearFaults();
 }
-BENCHMARK(BM_OldQtClient)->Arg(0)->Arg(1)->ArgName("closed")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OldQtClient)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("closed")
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // One curl process over a batch of the same addresses, with the same
 // headers, so that its start-up is spread over the batch.
@@ -155,7 +165,12 @@ void BM_CurlCommand(benchmark::State &state)
     state.counters["batch"] = Batch;
     Box().clearFaults();
 }
-BENCHMARK(BM_CurlCommand)->Arg(0)->Arg(1)->ArgName("closed")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CurlCommand)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("closed")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // A request that trickles for about a second; a 1 ms timer measures the
 // longest stretch the loop could not serve it.
