@@ -282,14 +282,7 @@ template <typename Keep> void TKeywordList::KeepRows(Keep keep, std::vector<quin
     }
     m_order.swap(kept);
     if (m_order.empty()) {
-        m_bytes = {};
-        m_spans = {};
-        m_numbers = {};
-        m_sources = {};
-        m_checked = {};
-        m_ids = {};
-        m_wasted = 0;
-        m_orphans = 0;
+        ClearStorage();
         return;
     }
     Repack();
@@ -418,15 +411,7 @@ void TKeywordList::deleteChecked()
 void TKeywordList::deleteAll()
 {
     beginResetModel();
-    m_bytes = {};
-    m_order = {};
-    m_spans = {};
-    m_numbers = {};
-    m_sources = {};
-    m_checked = {};
-    m_ids = {};
-    m_wasted = 0;
-    m_orphans = 0;
+    ClearStorage();
     endResetModel();
     ++m_generation;
     if (m_observer)
@@ -692,4 +677,17 @@ QVariant TKeywordList::headerData(int section, Qt::Orientation orientation, int 
         section < KeywordRow::ColumnCount)
         return QString::fromLatin1(Headers[section]);
     return {};
+}
+
+void TKeywordList::ClearStorage()
+{
+    m_bytes = {};
+    m_order = {};
+    m_spans = {};
+    m_numbers = {};
+    m_sources = {};
+    m_checked = {};
+    m_ids = {};
+    m_wasted = 0;
+    m_orphans = 0;
 }

@@ -254,6 +254,9 @@ signals:
     void orderApplied(const std::vector<int> &order);
 
 private:
+    // Drops every row's storage at once; the caller tells the views.
+    void ClearStorage();
+
     struct PackedSource
     {
         qint64 WhenMs = 0;  // local time, ms since the epoch; 0 = none

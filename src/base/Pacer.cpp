@@ -6,16 +6,6 @@
 
 namespace {
 
-qint64 SteadyNow()
-{
-    static const QElapsedTimer start = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return start.elapsed();
-}
-
 qint64 UniformRandom(qint64 lo, qint64 hi)
 {
     return lo >= hi ? lo : QRandomGenerator::global()->bounded(lo, hi + 1);
@@ -37,7 +27,7 @@ TPacingOptions TPacingOptions::Normalized() const
 }
 
 TPacer::TPacer(const TPacingOptions &options, Clock clock, Random random)
-    : m_options(options.Normalized()), m_clock(clock ? std::move(clock) : Clock(SteadyNow)),
+    : m_options(options.Normalized()), m_clock(clock ? std::move(clock) : Clock(SteadyClockMs)),
       m_random(random ? std::move(random) : Random(UniformRandom))
 {
 }
@@ -146,4 +136,14 @@ QString PacingWaitText(qint64 remainingMs)
 QString PacingRetryText(qint64 remainingMs)
 {
     return QStringLiteral("Waiting %1 s before trying again...").arg(WholeSeconds(remainingMs));
+}
+
+qint64 SteadyClockMs()
+{
+    static const QElapsedTimer start = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return start.elapsed();
 }

@@ -85,6 +85,10 @@ private:
 };
 
 // The host part of an address ("http://127.0.0.1:8080/x" -> "127.0.0.1:8080").
+// Milliseconds on a monotonic clock since its first use: the real clock of
+// the pacer and the run progress.
+qint64 SteadyClockMs();
+
 QByteArray HostOfAddress(const QByteArray &address);
 
 // Marks a page that asks for the security image instead of what was asked.

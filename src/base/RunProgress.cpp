@@ -1,20 +1,10 @@
 #include "base/RunProgress.h"
+#include "base/Pacer.h"
 
-#include <QElapsedTimer>
 #include <QLocale>
 #include <algorithm>
 
 namespace {
-
-qint64 SteadyNow()
-{
-    static const QElapsedTimer start = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return start.elapsed();
-}
 
 QString Number(int n)
 {
@@ -23,11 +13,13 @@ QString Number(int n)
 
 } // namespace
 
-TRunProgress::TRunProgress(Clock clock) : m_clock(clock ? std::move(clock) : Clock(SteadyNow)) {}
+TRunProgress::TRunProgress(Clock clock) : m_clock(clock ? std::move(clock) : Clock(SteadyClockMs))
+{
+}
 
 void TRunProgress::SetClock(Clock clock)
 {
-    m_clock = clock ? std::move(clock) : Clock(SteadyNow);
+    m_clock = clock ? std::move(clock) : Clock(SteadyClockMs);
 }
 
 void TRunProgress::Start(int rows, int queries)
