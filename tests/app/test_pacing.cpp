@@ -215,7 +215,7 @@ private slots:
             fakePacing(paced ? TPacingOptions{0, 0, 0, 0, 1, 10000, 300000} : TPacingOptions{});
             addRows({"golf"});
             gather(0);
-            const TCountSource &google = list().row(0).source(KeywordRow::Google);
+            const TCountSource google = list().row(0).source(KeywordRow::Google);
             if (!paced) {
                 // Without pacing the page is read as any other: no count on it.
                 QCOMPARE(paths(), (QStringList{"/wt", "/yahoo", "/msn"}));
