@@ -50,18 +50,6 @@ class TestPacing : public QObject, MainWindowFixture
     QList<bool> m_retryWaits;
     QList<Sent> m_sent;
 
-    void addRows(const QByteArrayList &keywords)
-    {
-        for (const QByteArray &k : keywords)
-            list().addRow(k);
-    }
-    void gather(int searchType)
-    {
-        ModalScript script;
-        AnswerSearchType(script, searchType);
-        QTest::mouseClick(w->btnGatherData, Qt::LeftButton);
-        QVERIFY(script.steps.isEmpty());
-    }
     // Pacing on a fake clock: every wait is recorded and passes at once.
     void fakePacing(const TPacingOptions &options, TPacer::Random random = {})
     {

@@ -55,6 +55,14 @@ struct MainWindowFixture
         w = OpenMainWindow(SandboxEndpoints(box), folder.path() + QLatin1Char('/'), msg, false);
         return w != nullptr;
     }
+    // Typed rows with nothing but their keyword.
+    void addRows(const QByteArrayList &keywords)
+    {
+        for (const QByteArray &k : keywords)
+            list().addRow(k);
+    }
+    // Gather Data through the button, answering the search type dialog.
+    void gather(int searchType);
 };
 
 // What the emulator shows for a keyword: a precise search sends it quoted.
@@ -92,6 +100,14 @@ inline void AnswerSearchType(ModalScript &script, int choice)
                           Qt::LeftButton);
         QTest::mouseClick(dlg.btnOk, Qt::LeftButton);
     });
+}
+
+inline void MainWindowFixture::gather(int searchType)
+{
+    ModalScript script;
+    AnswerSearchType(script, searchType);
+    QTest::mouseClick(w->btnGatherData, Qt::LeftButton);
+    QVERIFY(script.steps.isEmpty());
 }
 
 // Runs an action from the event loop once the emulator has seen what the

@@ -16,18 +16,6 @@ class TestGatherData : public QObject, MainWindowFixture
 {
     Q_OBJECT
 
-    void addRows(const QByteArrayList &keywords)
-    {
-        for (const QByteArray &k : keywords)
-            list().addRow(k);
-    }
-    void gather(int searchType)
-    {
-        ModalScript script;
-        AnswerSearchType(script, searchType);
-        QTest::mouseClick(w->btnGatherData, Qt::LeftButton);
-        QVERIFY(script.steps.isEmpty());
-    }
     void verifyRowGathered(int row, int searchType)
     {
         const QByteArray keyword = text(row, KeywordRow::Keywords);
